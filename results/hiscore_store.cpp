@@ -1,0 +1,217 @@
+// The hiscore store. The lock is a marker file that a game renames to take it: rename
+// is atomic, so of several games ending at once only one finds the marker.
+// A table is rewritten into a new file that is renamed over the old one, so that a
+// reader never meets half a table, whatever happens to the writer.
+#include "results/hiscore_store.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "results/paths.h"
+#include "rules/game.h"
+
+HiscoreTable hiscore_tables[TABLE_COUNT];
+
+const char TEMP_SUFFIX[] = ".new";    /* the rewrite's file, beside the hiscore file */
+const int PATH_SIZE = 4096;
+const int LOG_LINE_SIZE = 128;
+const int TOKEN_SIZE = 32;            /* longer words are cut when read */
+
+void place_in_table(HiscoreTable &t, const char *name, int32_t score)
+{
+	int place = -1, own = -1;
+
+	for (int i = 0; i < TABLE_ENTRIES && place < 0; i++)
+		if (t.score[i] < score)
+			place = i;
+	for (int i = 0; i < TABLE_ENTRIES; i++)
+		if (strcmp(t.name[i], name) == 0)
+			own = i;
+	if (place < 0 || (own >= 0 && own < place))
+		return;
+	if (own == place) {
+		t.score[place] = score;
+		return;
+	}
+	// Move entries down from the bottom up, over the own entry or off the table.
+	int last = own >= 0 ? own : TABLE_ENTRIES - 1;
+	for (int i = last; i > place; i--) {
+		memcpy(t.name[i], t.name[i - 1], ENTRY_NAME_SIZE);
+		t.score[i] = t.score[i - 1];
+	}
+	snprintf(t.name[place], ENTRY_NAME_SIZE, "%s", name);
+	t.score[place] = score;
+}
+
+void entry_name(char out[ENTRY_NAME_SIZE], const char *name)
+{
+	int n = 0;
+
+	for (; name[n] && n < ENTRY_NAME_SIZE - 1; n++)
+		out[n] = isspace((unsigned char)name[n]) ? '_' : name[n];
+	out[n] = '\0';
+	if (n == 0)
+		snprintf(out, ENTRY_NAME_SIZE, "-");
+}
+
+// The next white-space separated word of f, cut to fit `size`. False at the end.
+static bool read_word(FILE *f, char *word, int size)
+{
+	int c, n = 0;
+
+	while ((c = getc(f)) != EOF && isspace(c))
+		;
+	if (c == EOF)
+		return false;
+	for (; c != EOF && !isspace(c); c = getc(f))
+		if (n < size - 1)
+			word[n++] = c;
+	word[n] = '\0';
+	return true;
+}
+
+// An integer as "%i" reads it (sign, 0x hexadecimal, 0 octal), filling the whole word.
+static bool parse_score(const char *word, int32_t *score)
+{
+	char *end;
+	errno = 0;
+	long v = strtol(word, &end, 0);
+
+	if (end == word || *end || errno || v < INT32_MIN || v > INT32_MAX)
+		return false;
+	*score = v;
+	return true;
+}
+
+int read_tables(FILE *f, int count)
+{
+	char word[TOKEN_SIZE];
+	int read = 0;
+
+	memset(hiscore_tables, 0, sizeof hiscore_tables[0] * count);
+	for (int t = 0; t < count; t++)
+		for (int i = 0; i < TABLE_ENTRIES; i++) {
+			char name[ENTRY_NAME_SIZE];
+			int32_t score;
+			if (!read_word(f, word, sizeof word))
+				return read;
+			snprintf(name, sizeof name, "%.*s", ENTRY_NAME_SIZE - 1, word);
+			if (!read_word(f, word, sizeof word) || !parse_score(word, &score))
+				return read;
+			memcpy(hiscore_tables[t].name[i], name, sizeof name);
+			hiscore_tables[t].score[i] = score;
+			read++;
+		}
+	return read;
+}
+
+void write_tables(FILE *f, int count)
+{
+	char name[ENTRY_NAME_SIZE];
+
+	for (int t = 0; t < count; t++)
+		for (int i = 0; i < TABLE_ENTRIES; i++) {
+			entry_name(name, hiscore_tables[t].name[i]);
+			fprintf(f, "%s %i\n", name, hiscore_tables[t].score[i]);
+		}
+}
+
+void format_log_line(char *out, size_t size, const char *winner, int32_t winner_score,
+                     const char *loser, int32_t loser_score, long when)
+{
+	time_t t = when;
+	char time_text[32] = "";
+	const char *c = ctime(&t);
+
+	if (c)   /* ctime's text without its newline */
+		snprintf(time_text, sizeof time_text, "%.*s", (int)strcspn(c, "\n"), c);
+	snprintf(out, size, "%s - %i v %s - %i %s\n", winner, winner_score, loser, loser_score,
+	         time_text);
+}
+
+static bool take_lock()
+{
+	for (int i = 0; i < LOCK_TRIES; i++) {
+		if (rename(UNLOCK_FILE, LOCK_FILE) == 0)
+			return true;
+		usleep(LOCK_RETRY_USEC);
+	}
+	fprintf(stderr, "Sorry can't lock hiscore-file\n");
+	return false;
+}
+
+// Writes the tables into a new file and renames it over the hiscore file.
+static void rewrite_hiscore_file(int count)
+{
+	char temp[PATH_SIZE];
+	struct stat old;
+
+	snprintf(temp, sizeof temp, "%s%s", hiscore_path, TEMP_SUFFIX);
+	FILE *f = fopen(temp, "w");
+	if (!f) {
+		perror(hiscore_path);
+		return;
+	}
+	if (stat(hiscore_path, &old) == 0)   /* the new file keeps the old one's permissions */
+		fchmod(fileno(f), old.st_mode & 07777);
+	write_tables(f, count);
+	bool written = fflush(f) == 0 && fsync(fileno(f)) == 0;
+	written = fclose(f) == 0 && written;
+	if (written && rename(temp, hiscore_path) == 0)
+		return;
+	perror(hiscore_path);
+	unlink(temp);
+}
+
+static void append_match_log()
+{
+	char winner[ENTRY_NAME_SIZE], loser[ENTRY_NAME_SIZE], line[LOG_LINE_SIZE];
+
+	entry_name(winner, players[winner_index].name);
+	entry_name(loser, players[loser_index].name);
+	format_log_line(line, sizeof line, winner, players[winner_index].score, loser,
+	                players[loser_index].score, time(nullptr));
+	FILE *f = fopen(MATCH_LOG_FILE, "a");
+	if (!f) {
+		perror(MATCH_LOG_FILE);
+		return;
+	}
+	fputs(line, f);
+	fflush(f);
+	fclose(f);
+}
+
+void update_hiscores()
+{
+	int count = is_duel() ? 2 : 1;
+
+	if (!take_lock())
+		return;
+	FILE *f = fopen(hiscore_path, "r");
+	if (!f)
+		perror(hiscore_path);
+	else {
+		read_tables(f, count);
+		fclose(f);
+		if (!debug_mode) {
+			char name[ENTRY_NAME_SIZE];
+			entry_name(name, players[winner_index].name);
+			place_in_table(hiscore_tables[0], name, players[winner_index].score);
+			if (is_duel()) {
+				entry_name(name, players[loser_index].name);
+				place_in_table(hiscore_tables[1], name, players[loser_index].score);
+			}
+			rewrite_hiscore_file(count);
+		}
+		if (is_duel())
+			append_match_log();
+	}
+	rename(LOCK_FILE, UNLOCK_FILE);
+}

@@ -1,0 +1,44 @@
+// The hiscore tables and the files that keep them, behind a lock taken by renaming a
+// marker; and the match log of duels. Start with update_hiscores.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+const int TABLE_COUNT = 2;        /* duel: winners, losers; single play: table 0 only */
+const int TABLE_ENTRIES = 15;
+const int ENTRY_NAME_SIZE = 10;   /* a name of at most 9 bytes and its zero byte */
+const int LOCK_TRIES = 10;
+const int LOCK_RETRY_USEC = 200000;
+
+struct HiscoreTable {
+	char name[TABLE_ENTRIES][ENTRY_NAME_SIZE];   /* best first */
+	int32_t score[TABLE_ENTRIES];
+};
+
+extern HiscoreTable hiscore_tables[TABLE_COUNT];
+
+// Places a result by the table's rule: a new name enters above the first strictly lower
+// score, pushing the last entry out; a name already there moves up only with a strictly
+// higher score, overwriting its old entry. REQUIRES: name of at most 9 bytes.
+void place_in_table(HiscoreTable &table, const char *name, int32_t score);
+
+// The form in which a name is stored: at most 9 bytes, one word that reads back
+// (blanks become '_', an empty name "-").
+void entry_name(char out[ENTRY_NAME_SIZE], const char *name);
+
+// Reads `count` tables from f. Entries that cannot be read are left empty; returns the
+// number of entries read whole.
+int read_tables(FILE *f, int count);
+
+// Writes `count` tables to f, one entry a line, each name in its stored form.
+void write_tables(FILE *f, int count);
+
+// The match log line of a duel, ending in the local time of `when` in ctime's layout.
+void format_log_line(char *out, size_t size, const char *winner, int32_t winner_score,
+                     const char *loser, int32_t loser_score, long when);
+
+// At the end of a game: lock, read the run's hiscore file, place the results (not in
+// debug mode), rewrite the file, append a duel to the match log, unlock. Every failure
+// is reported on standard error and none ends the process.
+void update_hiscores();
