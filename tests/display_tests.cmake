@@ -1,0 +1,1 @@
+# Drawing under Xvfb: frames, cells, mirror copies, the panel and the palettes.

@@ -1,0 +1,1 @@
+# Game over, the hiscore store and the match log.
