@@ -90,8 +90,8 @@ bool wait_for(const std::function<bool()> &done, int timeout_ms)
 	}
 }
 
-Child spawn(const std::string &program, const std::vector<std::string> &args,
-            const std::string &display)
+static Child start_child(const std::string &program, const std::vector<std::string> &args,
+                         const std::string &display, const char *seed)
 {
 	Child c;
 	int fds[2];
@@ -104,6 +104,10 @@ Child spawn(const std::string &program, const std::vector<std::string> &args,
 		int devnull = open("/dev/null", O_RDWR);
 		dup2(devnull, 0);
 		dup2(devnull, 1);
+		if (seed) {
+			setenv("LD_PRELOAD", DRAVIK_FIXED_TIME, 1);
+			setenv("DRAVIK_TEST_TIME", seed, 1);
+		}
 		if (display.empty())
 			unsetenv("DISPLAY");
 		else
@@ -120,6 +124,19 @@ Child spawn(const std::string &program, const std::vector<std::string> &args,
 	fcntl(fds[0], F_SETFL, O_NONBLOCK);
 	c.stderr_fd = fds[0];
 	return c;
+}
+
+Child spawn(const std::string &program, const std::vector<std::string> &args,
+            const std::string &display)
+{
+	return start_child(program, args, display, nullptr);
+}
+
+Child spawn_seeded(const std::string &program, const std::vector<std::string> &args,
+                   const std::string &display, long seed)
+{
+	std::string s = std::to_string(seed);
+	return start_child(program, args, display, s.c_str());
 }
 
 void drain_stderr(Child &c)

@@ -40,6 +40,11 @@ struct Child {
 Child spawn(const std::string &program, const std::vector<std::string> &args,
             const std::string &display);
 
+// Like spawn, with the program's clock fixed at `seed` seconds: its pieces then come in
+// the order that srandom(seed) and random() % 7 give.
+Child spawn_seeded(const std::string &program, const std::vector<std::string> &args,
+                   const std::string &display, long seed);
+
 // Waits up to timeout_ms for the child to end; returns its exit status, or -1 if it was
 // still running (it is then killed). Collects its standard error.
 int finish(Child &c, int timeout_ms = 10000);
