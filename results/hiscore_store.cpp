@@ -4,6 +4,7 @@
 // reader never meets half a table, whatever happens to the writer.
 #include "results/hiscore_store.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,10 +20,11 @@
 
 HiscoreTable hiscore_tables[TABLE_COUNT];
 
-const char TEMP_SUFFIX[] = ".new";    /* the rewrite's file, beside the hiscore file */
+const char TEMP_SUFFIX[] = ".new";            /* the rewrite's file, beside the hiscore file */
+const mode_t TEMP_MODE = 0644;                /* until it takes the old file's permissions */
 const int PATH_SIZE = 4096;
-const int LOG_LINE_SIZE = 128;
-const int TOKEN_SIZE = 32;            /* longer words are cut when read */
+const int LOG_LINE_SIZE = 2 * NAME_SIZE + 64;   /* two whole names, two scores, the time */
+const int TOKEN_SIZE = 32;                    /* longer words are cut when read */
 
 void place_in_table(HiscoreTable &t, const char *name, int32_t score)
 {
@@ -147,22 +149,29 @@ static bool take_lock()
 	return false;
 }
 
-// Writes the tables into a new file and renames it over the hiscore file.
+// Writes the tables into a new file and renames it over the hiscore file. The new file
+// is made afresh, never opened through a name that someone else left there.
 static void rewrite_hiscore_file(int count)
 {
 	char temp[PATH_SIZE];
 	struct stat old;
 
 	snprintf(temp, sizeof temp, "%s%s", hiscore_path, TEMP_SUFFIX);
-	FILE *f = fopen(temp, "w");
+	unlink(temp);   /* a rewrite that died before its rename */
+	int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, TEMP_MODE);
+	FILE *f = fd < 0 ? nullptr : fdopen(fd, "w");
 	if (!f) {
 		perror(hiscore_path);
+		if (fd >= 0) {
+			close(fd);
+			unlink(temp);
+		}
 		return;
 	}
 	if (stat(hiscore_path, &old) == 0)   /* the new file keeps the old one's permissions */
-		fchmod(fileno(f), old.st_mode & 07777);
+		fchmod(fd, old.st_mode & 07777);
 	write_tables(f, count);
-	bool written = fflush(f) == 0 && fsync(fileno(f)) == 0;
+	bool written = fflush(f) == 0 && fsync(fd) == 0;
 	written = fclose(f) == 0 && written;
 	if (written && rename(temp, hiscore_path) == 0)
 		return;
@@ -172,12 +181,10 @@ static void rewrite_hiscore_file(int count)
 
 static void append_match_log()
 {
-	char winner[ENTRY_NAME_SIZE], loser[ENTRY_NAME_SIZE], line[LOG_LINE_SIZE];
+	char line[LOG_LINE_SIZE];
+	const Player &w = players[winner_index], &l = players[loser_index];
 
-	entry_name(winner, players[winner_index].name);
-	entry_name(loser, players[loser_index].name);
-	format_log_line(line, sizeof line, winner, players[winner_index].score, loser,
-	                players[loser_index].score, time(nullptr));
+	format_log_line(line, sizeof line, w.name, w.score, l.name, l.score, time(nullptr));
 	FILE *f = fopen(MATCH_LOG_FILE, "a");
 	if (!f) {
 		perror(MATCH_LOG_FILE);
@@ -195,11 +202,21 @@ void update_hiscores()
 	if (!take_lock())
 		return;
 	FILE *f = fopen(hiscore_path, "r");
-	if (!f)
-		perror(hiscore_path);
-	else {
+	bool have_tables = f != nullptr;
+	if (f) {
+		HiscoreTable shown[TABLE_COUNT];
+		memcpy(shown, hiscore_tables, sizeof shown);
 		read_tables(f, count);
+		// A file that fails midway would be rewritten half empty: treat it as unreadable.
+		have_tables = !ferror(f);
+		if (!have_tables) {
+			perror(hiscore_path);
+			memcpy(hiscore_tables, shown, sizeof shown);
+		}
 		fclose(f);
+	} else
+		perror(hiscore_path);
+	if (have_tables) {
 		if (!debug_mode) {
 			char name[ENTRY_NAME_SIZE];
 			entry_name(name, players[winner_index].name);

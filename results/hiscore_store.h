@@ -39,6 +39,8 @@ void format_log_line(char *out, size_t size, const char *winner, int32_t winner_
                      const char *loser, int32_t loser_score, long when);
 
 // At the end of a game: lock, read the run's hiscore file, place the results (not in
-// debug mode), rewrite the file, append a duel to the match log, unlock. Every failure
-// is reported on standard error and none ends the process.
+// debug mode), rewrite the file whole through a new one renamed over it, append a duel
+// to the match log, unlock. A file that cannot be opened, or whose reading fails, is
+// neither placed in nor rewritten. Every failure is reported on standard error and
+// none ends the process.
 void update_hiscores();
