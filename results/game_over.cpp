@@ -25,9 +25,11 @@ void end_game(int loser)
 		XFlush(players[1].display);
 	winner_index = w;
 	loser_index = l;
-	if (is_duel()) {   /* the labels show before a lock that may keep us waiting */
+	if (is_duel()) {   /* flushed, the labels show while the lock may keep us waiting */
 		draw_result(l);
 		draw_result(w);
+		XFlush(players[l].display);
+		XFlush(players[w].display);
 	}
 	update_hiscores();
 	for (int p = 0; p <= last_player; p++)
