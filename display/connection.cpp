@@ -13,8 +13,6 @@
 #include "display/palette.h"
 #include "rules/game.h"
 
-const int DISPLAY_NAME_SIZE = 256;   /* room for a display name and its suffix */
-
 void die(int status, const char *format, ...)
 {
 	va_list ap;
@@ -56,11 +54,14 @@ static Display *connect(const char *display_name)
 	if (!display_name)
 		d = XOpenDisplay(nullptr);
 	else {
-		char extended[DISPLAY_NAME_SIZE];
-		// A name too long to extend is no machine name: it stays refused.
-		if (snprintf(extended, sizeof extended, "%s%s", display_name, DISPLAY_SUFFIX)
-		    < (int)sizeof extended)
+		// As long as the name needs: a machine name may have up to 253 characters.
+		char *extended = (char *)malloc(strlen(display_name) + sizeof DISPLAY_SUFFIX);
+		if (extended) {
+			strcpy(extended, display_name);
+			strcat(extended, DISPLAY_SUFFIX);
 			d = XOpenDisplay(extended);
+			free(extended);
+		}
 	}
 	if (!d)   /* without a name, the one Xlib used: the environment's */
 		die(0, "Can't open %s's display\n", XDisplayName(display_name));
