@@ -18,12 +18,6 @@
 #include "results/paths.h"
 #include "rules/game.h"
 
-struct Settings {
-	const char *display[PLAYER_COUNT];   /* null: Xlib's default display */
-	const char *name[PLAYER_COUNT];      /* null: the login name */
-	int32_t rotate_sense[PLAYER_COUNT];
-};
-
 void usage(const char *program)
 {
 	die(0, "%s [ -m1 <machine1> ] [ -p1 <player1> ] [ -m2 <machine2> [ -p2 <player2> ] ]\n",
@@ -36,36 +30,41 @@ const char *login_name()
 	return pw && pw->pw_name ? pw->pw_name : FALLBACK_NAME;
 }
 
-static void read_options(int argc, char **argv, Settings &s)
+OptionVerdict read_options(int argc, char **argv, Settings &s)
 {
 	for (int i = 1; i < argc; i++) {
 		const char *word = argv[i];
-		// An option that wants a value has one, or the command line is wrong.
-		auto take_value = [&]() {
+		// The next argument becomes the value, and the word the later tests look at.
+		auto take = [&](const char **value) {
 			if (i + 1 >= argc)
-				usage(argv[0]);
-			word = argv[++i];
-			return word;
+				return false;
+			*value = word = argv[++i];
+			return true;
 		};
-		if (strcmp(word, "-m1") == 0)
-			s.display[0] = take_value();
-		if (strcmp(word, "-m2") == 0)
-			s.display[1] = take_value();
-		if (strcmp(word, "-p1") == 0) {
+		// A name is measured before it is taken.
+		auto take_name = [&](const char **value) {
 			if (i + 1 < argc && strlen(argv[i + 1]) > MAX_NAME_LENGTH)
-				die(0, "Do not use names longer than 8 characters\n");
-			s.name[0] = take_value();
-		}
-		if (strcmp(word, "-p2") == 0) {
-			if (i + 1 < argc && strlen(argv[i + 1]) > MAX_NAME_LENGTH)
-				die(0, "Do not use names longer than 8 characters\n");
-			s.name[1] = take_value();
-		}
+				return OPTIONS_LONG_NAME;
+			return take(value) ? OPTIONS_OK : OPTIONS_USAGE;
+		};
+		OptionVerdict v = OPTIONS_OK;
+
+		if (strcmp(word, "-m1") == 0 && !take(&s.display[0]))
+			return OPTIONS_USAGE;
+		if (strcmp(word, "-m2") == 0 && !take(&s.display[1]))
+			return OPTIONS_USAGE;
+		if (strcmp(word, "-p1") == 0 && (v = take_name(&s.name[0])) != OPTIONS_OK)
+			return v;
+		if (strcmp(word, "-p2") == 0 && (v = take_name(&s.name[1])) != OPTIONS_OK)
+			return v;
 		if (strcmp(word, "-c1") == 0)
 			s.rotate_sense[0] = -1;
 		if (strcmp(word, "-c2") == 0)
 			s.rotate_sense[1] = -1;
 	}
+	if (s.name[1] && !s.display[1])
+		return OPTIONS_USAGE;
+	return OPTIONS_OK;
 }
 
 // A login name longer than the name field is cut to fit.
@@ -81,10 +80,12 @@ void start_up(int argc, char **argv)
 	Settings s = { { nullptr, nullptr }, { nullptr, nullptr }, { 1, 1 } };
 
 	srandom((unsigned)time(nullptr));
-	read_options(argc, argv, s);
+	switch (read_options(argc, argv, s)) {
+	case OPTIONS_OK:        break;
+	case OPTIONS_USAGE:     usage(argv[0]);
+	case OPTIONS_LONG_NAME: die(0, "Do not use names longer than 8 characters\n");
+	}
 	two_player = s.display[1] != nullptr;
-	if (s.name[1] && !s.display[1])
-		usage(argv[0]);
 
 	set_up_player(0, s);
 	if (two_player)

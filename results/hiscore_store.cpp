@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <csignal>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -138,15 +139,39 @@ void format_log_line(char *out, size_t size, const char *winner, int32_t winner_
 	         time_text);
 }
 
-static bool take_lock()
+// The signals that would end the game while it holds the lock, leaving the marker under
+// its lock name for good. They wait until the lock is released; no handler is installed.
+static sigset_t held_signals()
 {
+	sigset_t set;
+	sigemptyset(&set);
+	sigaddset(&set, SIGHUP);
+	sigaddset(&set, SIGINT);
+	sigaddset(&set, SIGQUIT);
+	sigaddset(&set, SIGTERM);
+	return set;
+}
+
+// On success the held signals stay blocked, until release_lock.
+static bool take_lock(sigset_t *old_mask)
+{
+	sigset_t held = held_signals();
+
 	for (int i = 0; i < LOCK_TRIES; i++) {
+		sigprocmask(SIG_BLOCK, &held, old_mask);
 		if (rename(UNLOCK_FILE, LOCK_FILE) == 0)
 			return true;
+		sigprocmask(SIG_SETMASK, old_mask, nullptr);
 		usleep(LOCK_RETRY_USEC);
 	}
 	fprintf(stderr, "Sorry can't lock hiscore-file\n");
 	return false;
+}
+
+static void release_lock(const sigset_t *old_mask)
+{
+	rename(LOCK_FILE, UNLOCK_FILE);
+	sigprocmask(SIG_SETMASK, old_mask, nullptr);
 }
 
 // Writes the tables into a new file and renames it over the hiscore file. The new file
@@ -198,8 +223,9 @@ static void append_match_log()
 void update_hiscores()
 {
 	int count = is_duel() ? 2 : 1;
+	sigset_t old_mask;
 
-	if (!take_lock())
+	if (!take_lock(&old_mask))
 		return;
 	FILE *f = fopen(hiscore_path, "r");
 	bool have_tables = f != nullptr;
@@ -230,5 +256,5 @@ void update_hiscores()
 		if (is_duel())
 			append_match_log();
 	}
-	rename(LOCK_FILE, UNLOCK_FILE);
+	release_lock(&old_mask);
 }

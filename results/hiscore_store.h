@@ -38,9 +38,15 @@ void write_tables(FILE *f, int count);
 void format_log_line(char *out, size_t size, const char *winner, int32_t winner_score,
                      const char *loser, int32_t loser_score, long when);
 
+// A program installed set-group-ID games keeps that group only as its saved
+// set-group-ID: main gives it up before anything else, and update_hiscores alone takes it
+// back, for the games directory. Ends the process with status 1 if it cannot be given up,
+// rather than run on with it.
+void give_up_games_group();
+
 // At the end of a game: lock, read the run's hiscore file, place the results (not in
 // debug mode), rewrite the file whole through a new one renamed over it, append a duel
-// to the match log, unlock. A file that cannot be opened, or whose reading fails, is
+// to the match log, unlock, all with the games directory's group. A file that cannot be opened, or whose reading fails, is
 // neither placed in nor rewritten. Every failure is reported on standard error and
 // none ends the process.
 void update_hiscores();
