@@ -133,6 +133,19 @@ protected:
 		})) << why;
 	}
 
+	// Covers the game's window with one of our own and takes it away again: the server
+	// clears what was covered, and the game gets its exposures.
+	void expose_window()
+	{
+		Window cover = XCreateSimpleWindow(d_, DefaultRootWindow(d_), 0, 0, WINDOW_WIDTH + 20,
+		                                   SINGLE_HEIGHT + 20, 0, 0, 0);
+		XMapRaised(d_, cover);
+		XSync(d_, False);
+		ASSERT_TRUE(wait_for([&] { return pixel_at(d_, window_, TABLE_X, TITLE_BASELINE) == 0; }));
+		XDestroyWindow(d_, cover);
+		XSync(d_, False);
+	}
+
 	// Columns left of the spawn column stay empty in a new game: no panel, no rows.
 	bool left_of_spawn_empty()
 	{
@@ -191,6 +204,17 @@ TEST_F(GameOverEndToEnd, SingleGameIsStoredShownAndFollowedByANewOne)
 	expect_view(font, rows);
 	expect_game_button(font, "New");
 	EXPECT_NE(dark_, pixel_at(d_, window_, BUTTON_X, RESULT_Y)) << "no result frame";
+
+	// An exposure redraws the tables, and with the panel the result frame of single play.
+	expose_window();
+	expect_view(font, rows);
+	expect_game_button(font, "New");
+	unsigned long light = rgb_pixel(d_, GREY_LIGHT, GREY_LIGHT, GREY_LIGHT);
+	std::string why;
+	int x = BUTTON_X + ((BUTTON_WIDTH - font.width("WINNER")) >> 1);
+	EXPECT_TRUE(wait_for([&] {
+		return text_shown(font, x, RESULT_Y + LABEL_BASELINE, "WINNER", light, &why);
+	})) << why;
 
 	click_button(d_, window_, GAME_BUTTON_Y);
 	EXPECT_TRUE(wait_for([&] { return left_of_spawn_empty(); })) << "the field is back";

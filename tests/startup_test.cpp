@@ -245,6 +245,32 @@ TEST_F(StartUp, OptionChainsChooseDisplaysHeightsAndName)
 	}
 }
 
+TEST_F(StartUp, UserWithoutPasswordEntryPlaysUnderTheFallbackName)
+{
+	if (getuid() != 0)
+		GTEST_SKIP() << "only root can take a user id without an entry";
+	uid_t uid = 54321;
+	while (getpwuid(uid))
+		uid++;
+	std::string id = std::to_string(uid);
+	Child c = spawn("/usr/bin/setpriv",
+	                { "--reuid=" + id, "--regid=" + id, "--clear-groups", program_under_test() },
+	                first_->name());
+	Window w = 0;
+	EXPECT_TRUE(wait_for([&] {
+		w = find_window(d1_, WINDOW_TITLE);
+		return w && layout_drawn(d1_, w);
+	})) << c.err;
+	Greys g = greys(d1_);
+	if (w) {
+		EXPECT_TRUE(text_shown(d1_, w, FALLBACK_NAME, TEXT_X, NAME_BASELINE, BOX_X + 2,
+		                       BOX_X + BOX_WIDTH - 3, g.light, g.background));
+	}
+	EXPECT_TRUE(running(c)) << c.err;
+	stop_and_wait_gone(c, { d1_ });
+	EXPECT_EQ(std::string::npos, c.err.find(DEBUG_MESSAGE));
+}
+
 TEST_F(StartUp, EqualNamesAnnounceDebugModeOnce)
 {
 	struct Case {
