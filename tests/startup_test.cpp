@@ -171,7 +171,7 @@ TEST_F(StartUp, NoDisplayAnywhereNeverPrintsNull)
 
 TEST_F(StartUp, ServerWithoutTheCourierFontEndsWithStatus255)
 {
-	FontPathServer fontless(FONTLESS_PATH);
+	XServer fontless(24, 640, 720, FONTLESS_PATH);
 	ASSERT_NE("", fontless.name());
 	Child c = spawn(program_under_test(), {}, fontless.name());
 	EXPECT_EQ(255, finish(c));

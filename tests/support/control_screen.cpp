@@ -3,7 +3,6 @@
 
 #include <X11/Xutil.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,7 +17,6 @@
 
 namespace {
 
-const int SERVER_START_POLLS = 150;   /* of 100 ms each */
 const int FIRST_UNUSED_CANDIDATE = 900, LAST_UNUSED_CANDIDATE = 999;
 const int FIELD_WIDTH = BOARD_COLS * CELL_PX;
 const int FIELD_HEIGHT = (START_FLOOR_ROW + 1) * CELL_PX;
@@ -70,49 +68,6 @@ bool matches_rendering(Display *d, Window w, const char *text, int x, int baseli
 }
 
 }  // namespace
-
-FontPathServer::FontPathServer(const std::string &font_path)
-{
-	int fds[2];
-	if (pipe(fds) != 0)
-		return;
-	pid_ = fork();
-	if (pid_ == 0) {
-		close(fds[0]);
-		int devnull = open("/dev/null", O_RDWR);
-		dup2(devnull, 1);
-		dup2(devnull, 2);
-		std::string fd = std::to_string(fds[1]);
-		execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-fp", font_path.c_str(),
-		       "-nolisten", "tcp", "-noreset", "-ac", (char *)nullptr);
-		_exit(127);
-	}
-	close(fds[1]);
-	// Xvfb writes its display number once it accepts connections.
-	std::string number;
-	struct pollfd pfd = { fds[0], POLLIN, 0 };
-	for (int polls = 0; polls < SERVER_START_POLLS; polls++) {
-		if (poll(&pfd, 1, 100) < 0)
-			break;
-		if (!(pfd.revents & (POLLIN | POLLHUP)))
-			continue;
-		char c;
-		if (read(fds[0], &c, 1) != 1 || c == '\n')
-			break;
-		number += c;
-	}
-	close(fds[0]);
-	if (!number.empty())
-		name_ = ":" + number;
-}
-
-FontPathServer::~FontPathServer()
-{
-	if (pid_ > 0) {
-		kill(pid_, SIGTERM);
-		waitpid(pid_, nullptr, 0);
-	}
-}
 
 static int ignore_error(Display *, XErrorEvent *)
 {

@@ -1,6 +1,6 @@
-// Test support for the start-up and main-loop tests, which run the real program: an Xvfb
-// with a font path of one's choice, a display name nobody serves, and what a window shows
-// (its chrome, its field, a text compared with a fresh rendering in the game's font).
+// Test support for the start-up and main-loop tests, which run the real program: a
+// display name nobody serves, and what a window shows (its chrome, its field, a text
+// compared with a fresh rendering in the game's font).
 #pragma once
 
 #include <X11/Xlib.h>
@@ -10,21 +10,6 @@
 #include <vector>
 
 #include "tests/support/x_server.h"
-
-// A private Xvfb whose core fonts come from font_path alone; stopped on destruction.
-class FontPathServer {
-public:
-	explicit FontPathServer(const std::string &font_path);
-	~FontPathServer();
-	FontPathServer(const FontPathServer &) = delete;
-	FontPathServer &operator=(const FontPathServer &) = delete;
-
-	const std::string &name() const { return name_; }   /* ":N", or "" if it did not start */
-
-private:
-	pid_t pid_ = -1;
-	std::string name_;
-};
 
 // Makes X errors of this test process harmless: a window read while the program quits is
 // gone, and reading it must fail, not end the test.

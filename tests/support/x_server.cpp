@@ -29,7 +29,7 @@ long long now_ms()
 
 }  // namespace
 
-XServer::XServer(int depth, int width, int height)
+XServer::XServer(int depth, int width, int height, const std::string &font_path)
 {
 	int fds[2];
 	if (pipe(fds) != 0)
@@ -43,8 +43,15 @@ XServer::XServer(int depth, int width, int height)
 		std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" +
 		                     std::to_string(depth);
 		std::string fd = std::to_string(fds[1]);
-		execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-		       "-nolisten", "tcp", "-noreset", "-ac", (char *)nullptr);
+		std::vector<const char *> argv = { "Xvfb", "-displayfd", fd.c_str(), "-screen", "0",
+		                                   screen.c_str(), "-nolisten", "tcp", "-noreset",
+		                                   "-ac" };
+		if (!font_path.empty()) {
+			argv.push_back("-fp");
+			argv.push_back(font_path.c_str());
+		}
+		argv.push_back(nullptr);
+		execvp("Xvfb", const_cast<char **>(argv.data()));
 		_exit(127);
 	}
 	close(fds[1]);

@@ -12,8 +12,10 @@
 // A private Xvfb on a free display number, with the core fonts; stopped on destruction.
 class XServer {
 public:
-	// depth: 1, 4, 8, 16 or 24.
-	explicit XServer(int depth = 24, int width = 640, int height = 720);
+	// depth: 1, 4, 8, 16 or 24. font_path: the server's only font directory, or "" for
+	// the usual ones.
+	explicit XServer(int depth = 24, int width = 640, int height = 720,
+	                 const std::string &font_path = "");
 	~XServer();
 	XServer(const XServer &) = delete;
 	XServer &operator=(const XServer &) = delete;
