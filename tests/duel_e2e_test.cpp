@@ -22,6 +22,8 @@
 #include "rules/game.h"
 #include "tests/support/duel_planner.h"
 #include "tests/support/duel_screen.h"
+#include "tests/support/game_text.h"
+#include "tests/support/piece_model.h"
 #include "tests/support/x_server.h"
 
 namespace {
@@ -175,7 +177,7 @@ protected:
 			window_[p] = wait_for_window(display_[p], WINDOW_TITLE);
 			ASSERT_NE(0u, window_[p]) << "no window on player " << p << "'s display";
 			colors_[p] = game_colors(display_[p]);
-			text_[p].reset(new TextProbe(display_[p]));
+			text_[p].reset(new GameText(display_[p]));
 			ASSERT_TRUE(text_[p]->ok()) << "the game's font on player " << p << "'s display";
 		}
 		for (int p = 0; p < PLAYER_COUNT; p++)
@@ -222,7 +224,7 @@ protected:
 
 	// "" when every cell of player p's field from `top_row` to `floor_row` shows `field`,
 	// whose row r stands at field row r + shift, in his window and mirrored in the other.
-	std::string field_fault(const Screens &s, int p, const FieldModel &field, int shift,
+	std::string field_fault(const Screens &s, int p, const Field &field, int shift,
 	                        int floor_row, int top_row) const
 	{
 		for (int mirrored = 0; mirrored < 2; mirrored++) {
@@ -231,7 +233,7 @@ protected:
 				for (int col = 0; col < BOARD_COLS; col++) {
 					int model_row = row - shift;
 					int32_t want = model_row >= 0 && model_row <= START_FLOOR_ROW
-					                   ? field.cell[col][model_row]
+					                   ? field[col][model_row]
 					                   : CELL_EMPTY;
 					int got = shown_code(s[window], colors_[window], col, row, mirrored);
 					if (got != want)
@@ -245,15 +247,16 @@ protected:
 
 	// Hard-drops player p's piece of `kind` from its spawn and waits until it has landed
 	// in `field` and the next piece, of kind `next`, stands at the spawn.
-	void drop_at_spawn(int p, int kind, int next, FieldModel &field)
+	void drop_at_spawn(int p, int kind, int next, Field &field)
 	{
-		int row = field.landing_row(kind, 0, SPAWN_COL);
-		ASSERT_GE(row, 0);
-		field.land(kind, 0, SPAWN_COL, row);
+		Piece piece = spawned(kind);
+		ASSERT_TRUE(fits(field, piece));
+		piece.row = landing_row(field, piece);
+		land(field, piece);
 		press_key(display_[p], window_[p], XK_space);
 		std::string fault;
 		bool landed = wait_screens([&](const Screens &s) {
-			fault = field_fault(s, p, field, 0, START_FLOOR_ROW, row);
+			fault = field_fault(s, p, field, 0, START_FLOOR_ROW, piece.row);
 			return fault.empty();
 		});
 		ASSERT_TRUE(landed) << "player " << p << "'s hard drop: " << fault;
@@ -261,7 +264,7 @@ protected:
 	}
 
 	// Turns and shifts player p's piece from the spawn into the placement, and hard-drops it.
-	void place(int p, const Placement &at)
+	void place(int p, const Piece &at)
 	{
 		for (int i = 0; i < at.rotation; i++)
 			press_key(display_[p], window_[p], XK_w);
@@ -272,27 +275,21 @@ protected:
 
 	bool game_button_shows(const Screens &s, int p, const char *label) const
 	{
-		return text_[p]->label_shown(s[p], BUTTON_X, GAME_BUTTON_Y, BUTTON_WIDTH,
-		                             BUTTON_HEIGHT, label, colors_[p].dark);
+		return shows_game_button(*text_[p], s[p], colors_[p], label);
 	}
 
 	bool result_shows(const Screens &s, int p, const char *label) const
 	{
-		return text_[p]->label_shown(s[p], BUTTON_X, RESULT_Y, BUTTON_WIDTH, BUTTON_HEIGHT,
-		                             label, colors_[p].light);
+		return text_[p]->button_shows(s[p], RESULT_Y, label, colors_[p].light,
+		                              colors_[p].background);
 	}
 
 	// Player p's score in his own box and in the opponent box of the other window.
 	bool score_shows(const Screens &s, int p, int score) const
 	{
-		std::string value = std::to_string(score);
 		int q = opponent(p);
-		return text_[p]->text_shown(s[p], TEXT_X, SCORE_CLEAR_Y, SCORE_CLEAR_WIDTH,
-		                            SCORE_CLEAR_HEIGHT, TEXT_X, SCORE_BASELINE, value.c_str(),
-		                            colors_[p].light) &&
-		       text_[q]->text_shown(s[q], TEXT_X, SCORE_CLEAR_Y + OPPONENT_DY, SCORE_CLEAR_WIDTH,
-		                            SCORE_CLEAR_HEIGHT, TEXT_X, SCORE_BASELINE + OPPONENT_DY,
-		                            value.c_str(), colors_[q].light);
+		return shows_score(*text_[p], s[p], colors_[p], score) &&
+		       shows_score(*text_[q], s[q], colors_[q], score, OPPONENT_DY);
 	}
 
 	// Clicks the game button in player p's window and waits for its pressed look, which
@@ -335,8 +332,8 @@ protected:
 	Display *display_[PLAYER_COUNT] = {};
 	Window window_[PLAYER_COUNT] = {};
 	GameColors colors_[PLAYER_COUNT] = {};
-	std::unique_ptr<TextProbe> text_[PLAYER_COUNT];
-	const std::vector<int> kinds_ = dealt_kinds(SEED, DEALT);
+	std::unique_ptr<GameText> text_[PLAYER_COUNT];
+	const std::vector<int> kinds_ = piece_order(SEED, DEALT);
 };
 
 XServer *Duel::servers[PLAYER_COUNT];
@@ -388,7 +385,7 @@ TEST_F(Duel, KeysOnOneDisplayMoveOnlyThatPlayersPiece)
 TEST_F(Duel, GameButtonInEitherWindowPausesAndContinuesBoth)
 {
 	ASSERT_NO_FATAL_FAILURE(start(true));
-	FieldModel field[PLAYER_COUNT];
+	Field field[PLAYER_COUNT] = { empty_field(), empty_field() };
 	ASSERT_NO_FATAL_FAILURE(drop_at_spawn(1, kinds_[1], kinds_[2], field[1]));
 	ASSERT_NO_FATAL_FAILURE(drop_at_spawn(0, kinds_[0], kinds_[3], field[0]));
 	// Gravity stands still while paused; continuing must show the pieces where they stopped,
@@ -430,19 +427,19 @@ TEST_F(Duel, ClearedRowMovesTheBorderTowardTheOpponent)
 {
 	ASSERT_NO_FATAL_FAILURE(start(true));
 	// Player 1 lands first, so that player 0 is dealt every kind from the fourth on.
-	FieldModel field[PLAYER_COUNT];
+	Field field[PLAYER_COUNT] = { empty_field(), empty_field() };
 	ASSERT_NO_FATAL_FAILURE(drop_at_spawn(1, kinds_[1], kinds_[2], field[1]));
 	std::vector<int> dealt_to_0 = { kinds_[0] };
 	dealt_to_0.insert(dealt_to_0.end(), kinds_.begin() + 3, kinds_.end());
-	std::vector<Placement> plan = plan_row_clear(field[0], dealt_to_0, PLAN_TOP_ROW);
+	std::vector<Piece> plan = plan_row_clear(field[0], dealt_to_0, PLAN_TOP_ROW);
 	ASSERT_FALSE(plan.empty()) << "no plan fills a row with the kinds of seed " << SEED;
 
 	int cleared = 0;
 	for (size_t i = 0; i < plan.size() && cleared == 0; i++) {
-		const Placement &at = plan[i];
+		const Piece &at = plan[i];
 		ASSERT_TRUE(wait_piece(0, at.kind, 0, SPAWN_COL)) << "piece " << i << ", kind " << at.kind;
 		place(0, at);
-		cleared = field[0].land(at.kind, at.rotation, at.col, at.row);
+		cleared = land(field[0], at);
 		if (cleared > 0)
 			break;
 		std::string fault;
@@ -479,7 +476,7 @@ TEST_F(Duel, LostDuelLabelsBothWindowsAndStoresTheResult)
 {
 	std::string log_before = prepare_games_dir();
 	ASSERT_NO_FATAL_FAILURE(start(true));
-	FieldModel field;
+	Field field = empty_field();
 	// The winner scores too.
 	ASSERT_NO_FATAL_FAILURE(drop_at_spawn(1, kinds_[1], kinds_[2], field));
 	ASSERT_NO_FATAL_FAILURE(lose_by_filling_up());

@@ -12,12 +12,11 @@
 #include "display/connection.h"
 #include "display/geometry.h"
 #include "display/hiscore_view.h"
-#include "display/palette.h"
 #include "results/hiscore_store.h"
 #include "results/paths.h"
 #include "rules/game.h"
+#include "tests/support/game_text.h"
 #include "tests/support/results_files.h"
-#include "tests/support/results_view.h"
 #include "tests/support/x_server.h"
 
 namespace {
@@ -64,19 +63,17 @@ protected:
 
 	Child game_;
 	Window window_ = 0;
-	unsigned long background_ = 0, dark_ = 0, title_ = 0, rows_ = 0;
+	GameColors colors_ = {};
+	unsigned long title_ = 0, rows_ = 0;   /* the single-play table's title and rows */
 
 	void SetUp() override
 	{
 		ASSERT_TRUE(d_) << "no X server";
 		empty_dir(GAMES_DIR);
 		write_file(SINGLE_HISCORE_FILE, hiscore_text(starting_table()));
-		background_ = rgb_pixel(d_, GREY_BACKGROUND, GREY_BACKGROUND, GREY_BACKGROUND);
-		dark_ = rgb_pixel(d_, GREY_DARK, GREY_DARK, GREY_DARK);
-		const Rgb &face = piece_palette[5][COLOR_FACE];
-		const Rgb &edge = piece_palette[5][COLOR_DARK_EDGE];
-		title_ = rgb_pixel(d_, face.red, face.green, face.blue);
-		rows_ = rgb_pixel(d_, edge.red, edge.green, edge.blue);
+		colors_ = game_colors(d_);
+		title_ = colors_.piece[TABLE_KIND][COLOR_FACE];
+		rows_ = colors_.piece[TABLE_KIND][COLOR_DARK_EDGE];
 	}
 	void TearDown() override
 	{
@@ -102,15 +99,15 @@ protected:
 		return false;
 	}
 
-	bool text_shown(const GameFont &font, int x, int y, const std::string &text,
+	bool text_shown(const GameText &font, int x, int y, const std::string &text,
 	                unsigned long fg, std::string *why)
 	{
 		Image image(d_, window_);
-		return image.ok() && font.shown(image, x, y, text, fg, background_, why);
+		return font.shows(image, text, x, y, fg, colors_.background, why);
 	}
 
 	// The hiscore view of single play: the title, and each entry as a row.
-	void expect_view(const GameFont &font, const std::vector<std::string> &rows)
+	void expect_view(const GameText &font, const std::vector<std::string> &rows)
 	{
 		std::string why;
 		EXPECT_TRUE(wait_for([&] {
@@ -119,18 +116,24 @@ protected:
 		Image image(d_, window_);
 		ASSERT_TRUE(image.ok());
 		for (size_t i = 0; i < rows.size(); i++)
-			EXPECT_TRUE(font.shown(image, TABLE_X, ROW_BASELINE + ROW_PITCH * i, rows[i], rows_,
-			                       background_, &why))
+			EXPECT_TRUE(font.shows(image, rows[i], TABLE_X, ROW_BASELINE + ROW_PITCH * i, rows_,
+			                       colors_.background, &why))
 				<< "row " << i << ": " << why;
 	}
 
-	void expect_game_button(const GameFont &font, const char *label)
+	// The button at button_y reads `label` in fg.
+	void expect_button(const GameText &font, int button_y, const char *label, unsigned long fg)
 	{
 		std::string why;
-		int x = BUTTON_X + ((BUTTON_WIDTH - font.width(label)) >> 1);
 		EXPECT_TRUE(wait_for([&] {
-			return text_shown(font, x, GAME_BUTTON_Y + LABEL_BASELINE, label, dark_, &why);
+			Image image(d_, window_);
+			return font.button_shows(image, button_y, label, fg, colors_.background, &why);
 		})) << why;
+	}
+
+	void expect_game_button(const GameText &font, const char *label)
+	{
+		expect_button(font, GAME_BUTTON_Y, label, colors_.dark);
 	}
 
 	// Covers the game's window with one of our own and takes it away again: the server
@@ -154,7 +157,7 @@ protected:
 			return false;
 		for (int y = FIELD_Y; y < FIELD_Y + CELL_PX * (START_FLOOR_ROW + 1); y++)
 			for (int x = FIELD_X; x < FIELD_X + CELL_PX * SPAWN_COL; x++)
-				if (image.at(x, y) != background_)
+				if (image.at(x, y) != colors_.background)
 					return false;
 		return true;
 	}
@@ -174,7 +177,7 @@ TEST_F(GameOverEndToEnd, SingleGameIsStoredShownAndFollowedByANewOne)
 	ino_t old = inode_of(SINGLE_HISCORE_FILE);
 	write_file(UNLOCK_FILE, "");
 	start_game();
-	GameFont font(d_);
+	GameText font(d_);
 	ASSERT_TRUE(font.ok());
 
 	ASSERT_TRUE(drop_until([&] { return inode_of(SINGLE_HISCORE_FILE) != old; }))
@@ -203,18 +206,13 @@ TEST_F(GameOverEndToEnd, SingleGameIsStoredShownAndFollowedByANewOne)
 
 	expect_view(font, rows);
 	expect_game_button(font, "New");
-	EXPECT_NE(dark_, pixel_at(d_, window_, BUTTON_X, RESULT_Y)) << "no result frame";
+	EXPECT_NE(colors_.dark, pixel_at(d_, window_, BUTTON_X, RESULT_Y)) << "no result frame";
 
 	// An exposure redraws the tables, and with the panel the result frame of single play.
 	expose_window();
 	expect_view(font, rows);
 	expect_game_button(font, "New");
-	unsigned long light = rgb_pixel(d_, GREY_LIGHT, GREY_LIGHT, GREY_LIGHT);
-	std::string why;
-	int x = BUTTON_X + ((BUTTON_WIDTH - font.width("WINNER")) >> 1);
-	EXPECT_TRUE(wait_for([&] {
-		return text_shown(font, x, RESULT_Y + LABEL_BASELINE, "WINNER", light, &why);
-	})) << why;
+	expect_button(font, RESULT_Y, "WINNER", colors_.light);
 
 	click_button(d_, window_, GAME_BUTTON_Y);
 	EXPECT_TRUE(wait_for([&] { return left_of_spawn_empty(); })) << "the field is back";
@@ -230,7 +228,7 @@ TEST_F(GameOverEndToEnd, LockNotTakenShowsTablesNeverRead)
 	// No marker: the game gives up on the lock and shows the tables it holds, empty.
 	std::string text = read_file(SINGLE_HISCORE_FILE);
 	start_game();
-	GameFont font(d_);
+	GameText font(d_);
 	ASSERT_TRUE(font.ok());
 
 	ASSERT_TRUE(drop_until([&] {

@@ -167,7 +167,7 @@ TEST_F(MainLoop, ExposureRedrawsChromeAndFieldInPlayAndInPause)
 	                             SINGLE_HEIGHT + 2 * WINDOW_BORDER, 0, CopyFromParent,
 	                             InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel,
 	                             &a);
-	Greys g = greys(d_);
+	GameColors g = game_colors(d_);
 
 	for (bool paused : { false, true }) {
 		const char *state = paused ? "paused" : "playing";

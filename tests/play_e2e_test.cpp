@@ -21,6 +21,8 @@
 #include "display/geometry.h"
 #include "results/hiscore_store.h"
 #include "results/paths.h"
+#include "tests/support/game_text.h"
+#include "tests/support/piece_model.h"
 #include "tests/support/play_model.h"
 #include "tests/support/play_screen.h"
 #include "tests/support/x_server.h"
@@ -64,14 +66,6 @@ Piece at_row(Piece p, int row)
 {
 	p.row = row;
 	return p;
-}
-
-// The game's hiscore row for a name and score.
-std::string table_row(const char *name, int32_t score)
-{
-	char row[64];
-	snprintf(row, sizeof row, "%-8s %6i", name, score);
-	return row;
 }
 
 bool read_file(const char *path, std::string *text)
@@ -129,7 +123,7 @@ protected:
 		display_ = server_->connect();
 		ASSERT_NE(nullptr, display_);
 		colors_ = game_colors(display_);
-		probe_.reset(new TextProbe(display_));
+		probe_.reset(new GameText(display_));
 		ASSERT_TRUE(probe_->ok()) << "the game's font is missing";
 	}
 
@@ -271,7 +265,7 @@ protected:
 	Window window_ = 0;
 	Child child_;
 	GameColors colors_;
-	std::unique_ptr<TextProbe> probe_;
+	std::unique_ptr<GameText> probe_;
 	std::vector<int> kinds_;
 	size_t next_kind_ = 0;
 	Field seen_ = empty_field();   /* what the window showed at the last look */
@@ -432,7 +426,7 @@ TEST_F(SinglePlay, FullRowClearsAndAGameOfHardDropsEndsInTheHiscoreView)
 		                      &cleared)) << "hard drop " << dropped << " of the end game";
 	}
 
-	std::string first_row = table_row(PLAYER_NAME, game.score);
+	std::string first_row = hiscore_row(PLAYER_NAME, game.score);
 	ASSERT_TRUE(wait_for([&] {
 		Image shot(display_, window_);
 		return shows_hiscore_view(*probe_, shot, colors_, first_row) &&

@@ -5,5 +5,4 @@ dravik_test(hiscore_test SOURCES hiscore_test.cpp hiscore_update_test.cpp
 target_compile_definitions(hiscore_test PRIVATE DRAVIK_CMAKE="${CMAKE_COMMAND}"
   GAMES_DIR_SCRIPT="${PROJECT_SOURCE_DIR}/cmake/games_dir.cmake")
 dravik_test(game_over_e2e_test SOURCES game_over_e2e_test.cpp support/results_files.cpp
-            support/results_view.cpp
-            LIBS dravik_x_support GAMES_DIR)
+            LIBS dravik_game_text dravik_x_support GAMES_DIR)

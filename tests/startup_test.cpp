@@ -202,7 +202,7 @@ TEST_F(StartUp, OptionChainsChooseDisplaysHeightsAndName)
 		{ { "-m1", "B", "-m2", "A" }, DUEL_HEIGHT, DUEL_HEIGHT, login, true },
 		{ { "-m2", "B", "-p1", "-p2", "bob" }, DUEL_HEIGHT, DUEL_HEIGHT, "-p2", false, "bob" },
 	};
-	Greys g = greys(d1_);
+	GameColors g = game_colors(d1_);
 	for (const auto &t : cases) {
 		std::string where = joined(t.args);
 		Child c = run(t.args);
@@ -261,7 +261,7 @@ TEST_F(StartUp, UserWithoutPasswordEntryPlaysUnderTheFallbackName)
 		w = find_window(d1_, WINDOW_TITLE);
 		return w && layout_drawn(d1_, w);
 	})) << c.err;
-	Greys g = greys(d1_);
+	GameColors g = game_colors(d1_);
 	if (w) {
 		EXPECT_TRUE(text_shown(d1_, w, FALLBACK_NAME, TEXT_X, NAME_BASELINE, BOX_X + 2,
 		                       BOX_X + BOX_WIDTH - 3, g.light, g.background));

@@ -8,11 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "display/connection.h"
 #include "display/geometry.h"
-#include "display/palette.h"
 #include "rules/game.h"
 
 namespace {
@@ -40,31 +37,6 @@ std::vector<unsigned long> read_area(Display *d, Drawable w, int x, int y, int w
 			pixels.push_back(XGetPixel(image, i, j));
 	XDestroyImage(image);
 	return pixels;
-}
-
-// Whether w's rectangle reads as the same rectangle of a pixmap filled with bg, on which
-// text was drawn in fg at (x, baseline) in the game's font.
-bool matches_rendering(Display *d, Window w, const char *text, int x, int baseline, int left,
-                       int top, int width, int height, unsigned long fg, unsigned long bg)
-{
-	XFontStruct *font = XLoadQueryFont(d, FONT_NAME);
-	if (!font)
-		return false;
-	int screen = DefaultScreen(d);
-	Pixmap pm = XCreatePixmap(d, RootWindow(d, screen), left + width, top + height,
-	                          DefaultDepth(d, screen));
-	GC gc = XCreateGC(d, pm, 0, nullptr);
-	XSetForeground(d, gc, bg);
-	XFillRectangle(d, pm, gc, 0, 0, left + width, top + height);
-	XSetFont(d, gc, font->fid);
-	XSetForeground(d, gc, fg);
-	XDrawString(d, pm, gc, x, baseline, text, strlen(text));
-	std::vector<unsigned long> expected = read_area(d, pm, left, top, width, height);
-	XFreeGC(d, gc);
-	XFreePixmap(d, pm);
-	XFreeFont(d, font);
-	std::vector<unsigned long> shown = read_area(d, w, left, top, width, height);
-	return !expected.empty() && shown == expected;
 }
 
 }  // namespace
@@ -110,13 +82,6 @@ void stop_and_wait_gone(Child &c, const std::vector<Display *> &displays)
 	});
 }
 
-Greys greys(Display *d)
-{
-	return { rgb_pixel(d, GREY_LIGHT, GREY_LIGHT, GREY_LIGHT),
-	         rgb_pixel(d, GREY_BACKGROUND, GREY_BACKGROUND, GREY_BACKGROUND),
-	         rgb_pixel(d, GREY_DARK, GREY_DARK, GREY_DARK) };
-}
-
 bool area_is(Display *d, Window w, int x, int y, int width, int height, unsigned long pixel)
 {
 	std::vector<unsigned long> pixels = read_area(d, w, x, y, width, height);
@@ -130,7 +95,7 @@ bool area_is(Display *d, Window w, int x, int y, int width, int height, unsigned
 
 bool layout_drawn(Display *d, Window w)
 {
-	Greys g = greys(d);
+	GameColors g = game_colors(d);
 	return pixel_at(d, w, 0, 0) == g.light                      /* window frame, raised */
 	       && pixel_at(d, w, BOX_X, BOX_Y) == g.dark              /* own box, sunk */
 	       && pixel_at(d, w, BUTTON_X, QUIT_Y) == g.light         /* Quit button, raised */
@@ -143,7 +108,7 @@ bool piece_whole(Display *d, Window w)
 		read_area(d, w, FIELD_X, FIELD_Y, FIELD_WIDTH, FIELD_HEIGHT);
 	if (pixels.empty())
 		return false;
-	unsigned long background = greys(d).background;
+	unsigned long background = game_colors(d).background;
 	int painted_cells = 0;
 	for (int row = 0; row <= START_FLOOR_ROW; row++)
 		for (int col = 0; col < BOARD_COLS; col++) {
@@ -161,31 +126,22 @@ bool piece_whole(Display *d, Window w)
 
 bool field_hidden(Display *d, Window w)
 {
-	return area_is(d, w, FIELD_X, FIELD_Y, FIELD_WIDTH, FIELD_HEIGHT, greys(d).background);
+	unsigned long background = game_colors(d).background;
+	return area_is(d, w, FIELD_X, FIELD_Y, FIELD_WIDTH, FIELD_HEIGHT, background);
 }
 
 bool text_shown(Display *d, Window w, const char *text, int x, int baseline, int left,
                 int right, unsigned long fg, unsigned long bg)
 {
-	XFontStruct *font = XLoadQueryFont(d, FONT_NAME);
-	if (!font)
-		return false;
-	int top = baseline - font->ascent, height = font->ascent + font->descent;
-	XFreeFont(d, font);
-	return matches_rendering(d, w, text, x, baseline, left, top, right - left + 1, height, fg,
-	                         bg);
+	GameText font(d);
+	Image image(d, w);
+	return font.shows(image, font.line(left, right, baseline), text, x, baseline, fg, bg);
 }
 
 bool button_label_is(Display *d, Window w, int button_y, const char *label)
 {
-	XFontStruct *font = XLoadQueryFont(d, FONT_NAME);
-	if (!font)
-		return false;
-	int text_width = XTextWidth(font, label, strlen(label));
-	XFreeFont(d, font);
-	Greys g = greys(d);
-	// The whole inside of the button, within its two-pixel bevel.
-	return matches_rendering(d, w, label, BUTTON_X + (BUTTON_WIDTH - text_width) / 2,
-	                         button_y + LABEL_BASELINE, BUTTON_X + 2, button_y + 2,
-	                         BUTTON_WIDTH - 4, BUTTON_HEIGHT - 4, g.dark, g.background);
+	GameText font(d);
+	Image image(d, w);
+	GameColors g = game_colors(d);
+	return font.button_shows(image, button_y, label, g.dark, g.background);
 }

@@ -1,6 +1,6 @@
 // Test support for the start-up and main-loop tests, which run the real program: a
 // display name nobody serves, and what a window shows (its chrome, its field, a text
-// compared with a fresh rendering in the game's font).
+// compared with a fresh rendering in the game's font, see game_text.h).
 #pragma once
 
 #include <X11/Xlib.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/game_text.h"
 #include "tests/support/x_server.h"
 
 // Makes X errors of this test process harmless: a window read while the program quits is
@@ -23,12 +24,6 @@ bool running(Child &c);
 
 // Kills the child if it runs, then waits until none of the displays shows a game window.
 void stop_and_wait_gone(Child &c, const std::vector<Display *> &displays);
-
-// The pixel values of the game's three greys on d.
-struct Greys {
-	unsigned long light, background, dark;
-};
-Greys greys(Display *d);
 
 // Every pixel of the rectangle is `pixel`.
 bool area_is(Display *d, Window w, int x, int y, int width, int height, unsigned long pixel);

@@ -1,5 +1,4 @@
-// The tests' model of a single game. Full rows are found and removed in one sweep over
-// the whole field, not the rules' way row by row; both give the same field.
+// The tests' model of a single game: the rules' points and speed over the field model.
 #include "tests/support/play_model.h"
 
 #include <cstdlib>
@@ -13,123 +12,11 @@ const int32_t SPEED_DIVISOR = 3;
 const int32_t LANDING_POINTS = 5;        /* ... times (line bonus + 5) */
 const int32_t NEUTRAL_DELAY = 35;        /* the hard-drop bonus is zero at this speed */
 
-int column_height(const Field &f, int c)
-{
-	for (int r = 0; r < FIELD_ROWS; r++)
-		if (f[c][r] != CELL_EMPTY)
-			return FIELD_ROWS - r;
-	return 0;
-}
-
-// Free cells with a block somewhere above them in the same column.
-int holes(const Field &f)
-{
-	int n = 0;
-	for (int c = 0; c < BOARD_COLS; c++)
-		for (int r = FIELD_ROWS - column_height(f, c); r < FIELD_ROWS; r++)
-			n += f[c][r] == CELL_EMPTY;
-	return n;
-}
-
-// Removes every full row; the rows above each come down. Returns how many.
-int remove_full_rows(Field &f)
-{
-	Field kept = empty_field();
-	int to = FIELD_ROWS - 1, removed = 0;
-	for (int r = FIELD_ROWS - 1; r >= 0; r--) {
-		if (row_full(f, r)) {
-			removed++;
-			continue;
-		}
-		for (int c = 0; c < BOARD_COLS; c++)
-			kept[c][to] = f[c][r];
-		to--;
-	}
-	f = kept;
-	return removed;
-}
-
 }  // namespace
-
-std::vector<int> piece_order(long seed, int count)
-{
-	std::vector<int> kinds;
-	srandom((unsigned)seed);
-	for (int i = 0; i < count; i++)
-		kinds.push_back(random() % KIND_COUNT);
-	return kinds;
-}
-
-bool row_full(const Field &f, int row)
-{
-	for (int c = 0; c < BOARD_COLS; c++)
-		if (f[c][row] == CELL_EMPTY)
-			return false;
-	return true;
-}
-
-Field empty_field()
-{
-	Field f;
-	for (auto &column : f)
-		column.fill(CELL_EMPTY);
-	return f;
-}
-
-Field with_piece(Field f, const Piece &p)
-{
-	const PieceShape &s = piece_shapes[p.kind][p.rotation];
-	for (int x = 0; x < GRID_SIZE; x++)
-		for (int y = 0; y < GRID_SIZE; y++)
-			if (s[x][y])
-				f[p.col + x][p.row + y] = p.kind;
-	return f;
-}
-
-bool fits(const Field &f, const Piece &p)
-{
-	const PieceExtent &e = piece_extents[p.kind][p.rotation];
-	if (p.col < 0 || p.col + e.max_col >= BOARD_COLS || p.row < 0 ||
-	    p.row + e.max_row >= FIELD_ROWS)
-		return false;
-	const PieceShape &s = piece_shapes[p.kind][p.rotation];
-	for (int x = 0; x <= e.max_col; x++)
-		for (int y = 0; y <= e.max_row; y++)
-			if (s[x][y] && f[p.col + x][p.row + y] != CELL_EMPTY)
-				return false;
-	return true;
-}
-
-int landing_row(const Field &f, const Piece &p)
-{
-	Piece q = p;
-	while (fits(f, { q.kind, q.rotation, q.col, q.row + 1 }))
-		q.row++;
-	return q.row;
-}
-
-std::string picture(const Field &f)
-{
-	std::string s;
-	for (int r = 0; r < FIELD_ROWS; r++) {
-		for (int c = 0; c < BOARD_COLS; c++) {
-			int32_t code = f[c][r];
-			if (code == CELL_EMPTY)
-				s += '.';
-			else if (code >= 0 && code < KIND_COUNT)
-				s += char('0' + code);
-			else
-				s += '?';
-		}
-		s += '\n';
-	}
-	return s;
-}
 
 int SingleGame::land(const Piece &p)
 {
-	field = with_piece(field, p);
-	int n = remove_full_rows(field);
+	int n = ::land(field, p);
 	for (int i = 0; i < n; i++)
 		fall_delay = lowered_fall_delay(fall_delay, lines_cleared++);
 	score += (SPEED_BASE - fall_delay) / SPEED_DIVISOR * (line_bonus[n] + LANDING_POINTS);
@@ -152,11 +39,6 @@ int SingleGame::hard_drop(Piece p, int next_kind)
 	return n;
 }
 
-Piece spawned(int kind)
-{
-	return { kind, 0, SPAWN_COL, SPAWN_ROW };
-}
-
 Piece plan_placement(const Field &f, int kind)
 {
 	const int CLEAR_WEIGHT = 1000, HOLE_WEIGHT = 100, HEIGHT_WEIGHT = 5, BUMP_WEIGHT = 2;
@@ -170,8 +52,8 @@ Piece plan_placement(const Field &f, int kind)
 			if (!fits(f, p))
 				continue;
 			p.row = landing_row(f, p);
-			Field after = with_piece(f, p);
-			int cleared = remove_full_rows(after);
+			Field after = f;
+			int cleared = ::land(after, p);
 			long value = (long)CLEAR_WEIGHT * cleared - HOLE_WEIGHT * holes(after);
 			for (int i = 0; i < BOARD_COLS; i++) {
 				value -= HEIGHT_WEIGHT * column_height(after, i);

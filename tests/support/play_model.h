@@ -1,49 +1,12 @@
 // A small model of one single-play game, kept by the end-to-end tests beside the real
-// program: the field, the order of the pieces of a seeded run, landings with their
-// cleared rows, and the points they score. Start with SingleGame below.
+// program: the speed and points of its landings on the shared field model
+// (piece_model.h), and where a simple player puts a piece. Start with SingleGame below.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "rules/game.h"
-#include "rules/pieces.h"
-
-const int FIELD_ROWS = START_FLOOR_ROW + 1;   /* rows of a single-play field */
-
-// Cell codes by [column][row], as the screen shows them: 0..6 a block, CELL_EMPTY free.
-typedef std::array<std::array<int32_t, FIELD_ROWS>, BOARD_COLS> Field;
-
-struct Piece {
-	int kind;
-	int rotation;
-	int col, row;   /* board cell of the grid's top-left corner */
-};
-
-// The piece kinds of a run whose generator was seeded with `seed`, in the order the game
-// takes them: the first piece at start-up, then one per landing or new game.
-// Reseeds this process's generator.
-std::vector<int> piece_order(long seed, int count);
-
-Field empty_field();
-
-// The field with the piece's blocks written over it in the piece's colour.
-Field with_piece(Field f, const Piece &p);
-
-// True when the piece lies within the walls and above the floor, on free cells only.
-bool fits(const Field &f, const Piece &p);
-
-// The row at which the piece comes to rest falling straight down from p.row.
-// REQUIRES: fits(f, p).
-int landing_row(const Field &f, const Piece &p);
-
-// True when no cell of the row is free.
-bool row_full(const Field &f, int row);
-
-// One row per line from the top, '.' a free cell, else the kind's digit.
-std::string picture(const Field &f);
+#include "tests/support/piece_model.h"
 
 // The game's speed and score as the rules keep them.
 struct SingleGame {
@@ -65,9 +28,6 @@ struct SingleGame {
 	// Returns the number of rows removed.
 	int hard_drop(Piece p, int next_kind);
 };
-
-// The spawn position of a new piece of `kind`, as the rules place it.
-Piece spawned(int kind);
 
 // Where a simple greedy player puts `kind` on this field: fewest holes and lowest stack,
 // with completed rows first.
