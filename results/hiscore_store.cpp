@@ -220,7 +220,27 @@ static void append_match_log()
 	fclose(f);
 }
 
-void update_hiscores()
+void give_up_games_group()
+{
+	if (setegid(getgid()) != 0) {
+		perror("setegid");
+		exit(EXIT_FAILURE);
+	}
+}
+
+// The saved set-group-ID is the group the program was installed with; where it equals
+// the effective group there is nothing to take back. A failure leaves the files to the
+// player's own rights, which is the safe side.
+static void take_games_group()
+{
+	gid_t real, effective, saved;
+
+	if (getresgid(&real, &effective, &saved) == 0 && effective != saved &&
+	    setegid(saved) != 0)
+		perror("setegid");
+}
+
+static void store_results()
 {
 	int count = is_duel() ? 2 : 1;
 	sigset_t old_mask;
@@ -257,4 +277,11 @@ void update_hiscores()
 			append_match_log();
 	}
 	release_lock(&old_mask);
+}
+
+void update_hiscores()
+{
+	take_games_group();
+	store_results();
+	give_up_games_group();
 }

@@ -44,9 +44,9 @@ void format_log_line(char *out, size_t size, const char *winner, int32_t winner_
 // rather than run on with it.
 void give_up_games_group();
 
-// At the end of a game: lock, read the run's hiscore file, place the results (not in
-// debug mode), rewrite the file whole through a new one renamed over it, append a duel
-// to the match log, unlock, all with the games directory's group. A file that cannot be opened, or whose reading fails, is
-// neither placed in nor rewritten. Every failure is reported on standard error and
-// none ends the process.
+// At the end of a game, with the games directory's group taken back for this alone:
+// lock, read the run's hiscore file, place the results (not in debug mode), rewrite the
+// file whole through a new one renamed over it, append a duel to the match log, unlock.
+// A file that cannot be opened, or whose reading fails, is neither placed in nor
+// rewritten. Every failure is reported on standard error and none ends the process.
 void update_hiscores();

@@ -4,7 +4,7 @@
 
 namespace {
 
-const char *const shape_pictures[KIND_COUNT][ROTATION_COUNT] = {
+constexpr const char *shape_pictures[KIND_COUNT][ROTATION_COUNT] = {
 	/* rotation:    0            1            2            3          */
 	/* kind 0 */ { "XXXX",      "X/X/X/X",   "XXXX",      "X/X/X/X" },
 	/* kind 1 */ { "XX./.XX",   ".X/XX/X.",  "XX./.XX",   ".X/XX/X." },

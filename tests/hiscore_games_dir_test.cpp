@@ -85,7 +85,7 @@ TEST_F(GamesDirScript, MakesBothHiscoreFilesAndTheFreeMarker)
 	EXPECT_TRUE(exists(path(".dravik.unlock")));
 	EXPECT_EQ("", read_file(path(".dravik.unlock")));
 	EXPECT_EQ((std::vector<std::string>{ ".dravik.hiscore", ".dravik.hiscore.single",
-	                                     ".dravik.unlock" }),
+	                                     ".dravik.log", ".dravik.unlock" }),
 	          dir_names(dir_));
 	// Every game renames files in the directory: open to all, and not sticky.
 	struct stat st;

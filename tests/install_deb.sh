@@ -1,0 +1,118 @@
+#!/bin/sh
+# The Debian package built with `cpack -G DEB` from a build: its files and control data,
+# what its post-install script makes (run as dpkg runs it, into a root of the test's own
+# through DPKG_ROOT), what purging removes, and what lintian says of it.
+#   install_deb.sh <build directory> <source directory> <games directory> <version>
+set -u
+build=$(cd "$1" && pwd)
+src=$(cd "$2" && pwd)
+games=${3%/}
+version=$4
+failed=0
+checks=0
+
+tmp=$(mktemp -d /tmp/dravik-deb-XXXXXX)
+trap 'rm -rf "$tmp"' EXIT
+
+check() {
+	name=$1
+	shift
+	checks=$((checks + 1))
+	if ! "$@"; then
+		echo "FAIL $name"
+		failed=1
+	fi
+}
+mode_is() {
+	mode=$(stat -c %a "$1" 2>&1) && [ "$mode" = "$2" ] ||
+		{ echo "  $1: $mode, not mode $2"; return 1; }
+	[ $# -lt 3 ] || [ "$(stat -c %G "$1")" = "$3" ] ||
+		{ echo "  $1: group $(stat -c %G "$1"), not $3"; return 1; }
+}
+same_text() {
+	[ "$1" = "$2" ] || { printf '  got:\n%s\n  wanted:\n%s\n' "$1" "$2"; return 1; }
+}
+
+if ! (cd "$tmp" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/out") \
+	>"$tmp/cpack.log" 2>&1; then
+	echo "FAIL cpack -G DEB:"
+	cat "$tmp/cpack.log"
+	exit 1
+fi
+deb=$tmp/out/dravik_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || { echo "FAIL no $deb:"; ls "$tmp/out"; exit 1; }
+
+# The files, and nothing else: the games directory is the post-install script's.
+contents=$(dpkg-deb -c "$deb")
+files=$(printf '%s\n' "$contents" | awk '$1 !~ /^d/ { print $6 }' | sort)
+check "the package's files" same_text "$files" "./usr/games/dravik
+./usr/share/applications/dravik.desktop
+./usr/share/doc/dravik/changelog.gz
+./usr/share/doc/dravik/copyright
+./usr/share/icons/hicolor/scalable/apps/dravik.svg
+./usr/share/man/man6/dravik.6.gz"
+check "every file root's" sh -c "! printf '%s\n' '$contents' | awk '{ print \$2 }' | grep -v '^root/root$'"
+check "program shipped plain, made set-group-ID on install" \
+	sh -c "printf '%s\n' '$contents' | grep -q '^-rwxr-xr-x .* ./usr/games/dravik$'"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+check "package name" same_text "$(field Package)" dravik
+check "version" same_text "$(field Version)" "$version"
+check "section" same_text "$(field Section)" games
+check "depends on the X library" sh -c "dpkg-deb -f '$deb' Depends | grep -q libx11"
+
+dpkg-deb -x "$deb" "$tmp/root"
+dpkg-deb -e "$deb" "$tmp/control"
+check "desktop entry as in the sources" cmp -s "$tmp/root/usr/share/applications/dravik.desktop" "$src/data/dravik.desktop"
+check "manual page as in the sources" sh -c "gzip -dc '$tmp/root/usr/share/man/man6/dravik.6.gz' | cmp -s - '$src/docs/dravik.6'"
+check "program stripped" sh -c "! file -L '$tmp/root/usr/games/dravik' | grep -q 'not stripped'"
+check "maintainer scripts executable" test -x "$tmp/control/postinst" -a -x "$tmp/control/postrm"
+if command -v desktop-file-validate >/dev/null; then
+	check "desktop entry valid" desktop-file-validate "$tmp/root/usr/share/applications/dravik.desktop"
+fi
+
+if [ "$(id -u)" -eq 0 ] && getent group games >/dev/null; then
+	g=$tmp/root$games
+	check "post-install script" env DPKG_ROOT="$tmp/root" sh "$tmp/control/postinst" configure
+	check "program set-group-ID games" mode_is "$tmp/root/usr/games/dravik" 2755 games
+	check "games directory of group games" mode_is "$g" 2775 games
+	for f in .dravik.hiscore.single .dravik.hiscore .dravik.log .dravik.unlock; do
+		check "$f writable by group games" mode_is "$g/$f" 664 games
+	done
+	# The starting tables are the ones that an install from the sources makes.
+	cmake -DGAMES_DIR="$tmp/from-sources" -P "$src/cmake/games_dir.cmake" >/dev/null
+	for f in .dravik.hiscore.single .dravik.hiscore .dravik.log .dravik.unlock; do
+		check "$f as an install makes it" cmp -s "$g/$f" "$tmp/from-sources/$f"
+	done
+
+	# An upgrade keeps the hiscores and a lock that a running game holds.
+	echo "zoe 9999" >"$g/.dravik.hiscore.single"
+	mv "$g/.dravik.unlock" "$g/.dravik.lock"
+	rm "$g/.dravik.hiscore"
+	check "post-install script again" env DPKG_ROOT="$tmp/root" sh "$tmp/control/postinst" configure 2.20
+	check "hiscores kept" same_text "$(cat "$g/.dravik.hiscore.single")" "zoe 9999"
+	check "missing duel tables made again" cmp -s "$g/.dravik.hiscore" "$tmp/from-sources/.dravik.hiscore"
+	check "no second marker while the lock is held" test ! -e "$g/.dravik.unlock"
+
+	check "removal keeps the games directory" env DPKG_ROOT="$tmp/root" sh "$tmp/control/postrm" remove
+	check "hiscores kept on removal" test -f "$g/.dravik.hiscore.single"
+	check "purge" env DPKG_ROOT="$tmp/root" sh "$tmp/control/postrm" purge
+	check "games directory gone on purge" test ! -e "$g"
+else
+	echo "SKIP the post-install script: it needs root and a group games"
+fi
+
+if command -v lintian >/dev/null; then
+	# Errors fail the package; warnings are shown.
+	if ! lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1; then
+		echo "FAIL lintian:"
+		failed=1
+	fi
+	grep -v 'running with root privileges' "$tmp/lintian.log"
+	checks=$((checks + 1))
+else
+	echo "SKIP lintian: not installed"
+fi
+
+[ "$failed" -eq 0 ] && echo "the Debian package: $checks checks passed"
+exit "$failed"
