@@ -53,15 +53,24 @@ void place_in_table(HiscoreTable &t, const char *name, int32_t score)
 	t.score[place] = score;
 }
 
-void entry_name(char out[ENTRY_NAME_SIZE], const char *name)
+// Blanks and control bytes would split a stored entry or a log line: '_' stands in for
+// them, and "-" for an empty name.
+static void one_word(char *out, int size, const char *name)
 {
 	int n = 0;
 
-	for (; name[n] && n < ENTRY_NAME_SIZE - 1; n++)
-		out[n] = isspace((unsigned char)name[n]) ? '_' : name[n];
+	for (; name[n] && n < size - 1; n++) {
+		unsigned char c = name[n];
+		out[n] = isspace(c) || iscntrl(c) ? '_' : c;
+	}
 	out[n] = '\0';
 	if (n == 0)
-		snprintf(out, ENTRY_NAME_SIZE, "-");
+		snprintf(out, size, "-");
+}
+
+void entry_name(char out[ENTRY_NAME_SIZE], const char *name)
+{
+	one_word(out, ENTRY_NAME_SIZE, name);
 }
 
 // The next white-space separated word of f, cut to fit `size`. False at the end.
@@ -206,18 +215,21 @@ static void rewrite_hiscore_file(int count)
 
 static void append_match_log()
 {
-	char line[LOG_LINE_SIZE];
+	char line[LOG_LINE_SIZE], winner[NAME_SIZE], loser[NAME_SIZE];
 	const Player &w = players[winner_index], &l = players[loser_index];
 
-	format_log_line(line, sizeof line, w.name, w.score, l.name, l.score, time(nullptr));
+	// Whole names, each one word, so that a duel is always one line of the log.
+	one_word(winner, sizeof winner, w.name);
+	one_word(loser, sizeof loser, l.name);
+	format_log_line(line, sizeof line, winner, w.score, loser, l.score, time(nullptr));
 	FILE *f = fopen(MATCH_LOG_FILE, "a");
 	if (!f) {
 		perror(MATCH_LOG_FILE);
 		return;
 	}
-	fputs(line, f);
-	fflush(f);
-	fclose(f);
+	bool written = fputs(line, f) >= 0 && fflush(f) == 0;
+	if (fclose(f) != 0 || !written)
+		perror(MATCH_LOG_FILE);
 }
 
 void give_up_games_group()

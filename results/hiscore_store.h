@@ -24,7 +24,7 @@ extern HiscoreTable hiscore_tables[TABLE_COUNT];
 void place_in_table(HiscoreTable &table, const char *name, int32_t score);
 
 // The form in which a name is stored: at most 9 bytes, one word that reads back
-// (blanks become '_', an empty name "-").
+// (blanks and control bytes become '_', an empty name "-").
 void entry_name(char out[ENTRY_NAME_SIZE], const char *name);
 
 // Reads `count` tables from f. Entries that cannot be read are left empty; returns the

@@ -1,6 +1,7 @@
 // The installed games directory: the script that makes it, run as an installation runs
 // it, into a directory of the test's own, and the files it makes read back by the store.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -24,8 +25,9 @@ int run_script(const char *dir)
 	pid_t pid = fork();
 	if (pid == 0) {
 		std::string define = std::string("-DGAMES_DIR=") + (dir ? dir : "");
-		freopen("/dev/null", "w", stdout);
-		freopen("/dev/null", "w", stderr);
+		int devnull = open("/dev/null", O_WRONLY);
+		dup2(devnull, 1);
+		dup2(devnull, 2);
 		if (dir)
 			execl(DRAVIK_CMAKE, DRAVIK_CMAKE, define.c_str(), "-P", GAMES_DIR_SCRIPT,
 			      (char *)nullptr);

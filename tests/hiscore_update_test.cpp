@@ -352,10 +352,10 @@ TEST_F(UpdateHiscores, LongAndBlankNamesAreStoredAsOneWordThatReadsBack)
 	std::vector<Entry> l = placed(placed(losers_, 4, { "x_y", 567 }), 0, { "averyvery", 900 });
 	std::vector<std::string> want = lines_of(concat(w, l));
 	EXPECT_EQ(want, read_lines(DUEL_HISCORE_FILE));
-	// The match log is read by people, not by the game: it keeps the names as they are.
+	// The match log keeps whole names, each as one word, so a duel stays one line.
 	std::vector<std::string> log = read_lines(MATCH_LOG_FILE);
 	ASSERT_EQ(2u, log.size());
-	EXPECT_EQ(0u, log[0].find("averyverylongloginname - 812 v x y - 567 ")) << log[0];
+	EXPECT_EQ(0u, log[0].find("averyverylongloginname - 812 v x_y - 567 ")) << log[0];
 
 	// A later game by the long name finds its own entry by the stored form and moves it.
 	duel("averyverylongloginname", 1450, "z", 1);
