@@ -14,21 +14,7 @@ checks=0
 tmp=$(mktemp -d /tmp/dravik-deb-XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
 
-check() {
-	name=$1
-	shift
-	checks=$((checks + 1))
-	if ! "$@"; then
-		echo "FAIL $name"
-		failed=1
-	fi
-}
-mode_is() {
-	mode=$(stat -c %a "$1" 2>&1) && [ "$mode" = "$2" ] ||
-		{ echo "  $1: $mode, not mode $2"; return 1; }
-	[ $# -lt 3 ] || [ "$(stat -c %G "$1")" = "$3" ] ||
-		{ echo "  $1: group $(stat -c %G "$1"), not $3"; return 1; }
-}
+. "$(dirname "$0")/install_checks.sh"
 same_text() {
 	[ "$1" = "$2" ] || { printf '  got:\n%s\n  wanted:\n%s\n' "$1" "$2"; return 1; }
 }
