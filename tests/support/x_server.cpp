@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +37,7 @@ XServer::XServer(int depth, int width, int height, const std::string &font_path)
 		return;
 	pid_ = fork();
 	if (pid_ == 0) {
+		prctl(PR_SET_PDEATHSIG, SIGTERM);   /* a test killed on timeout takes its server along */
 		close(fds[0]);
 		int devnull = open("/dev/null", O_RDWR);
 		dup2(devnull, 1);
@@ -106,6 +108,7 @@ static Child start_child(const std::string &program, const std::vector<std::stri
 		return c;
 	c.pid = fork();
 	if (c.pid == 0) {
+		prctl(PR_SET_PDEATHSIG, SIGKILL);
 		close(fds[0]);
 		dup2(fds[1], 2);
 		int devnull = open("/dev/null", O_RDWR);
