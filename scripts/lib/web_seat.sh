@@ -1,0 +1,119 @@
+# Seats served to web browsers, for scripts/play. A seat is a private X server with a
+# VNC face (Xvnc), listening only on a Unix socket of mode 600 in the run's private
+# directory, and websockify serving the seat's page and carrying its VNC connection.
+# Each seat has a random password, handed to Xvnc through an in-memory file and printed
+# only in the seat's address, after '#', where the page reads it: it never reaches a disk
+# or a server's log. Without it the VNC server shows nothing and takes no key.
+#
+# The caller sources common.sh, and before web_seat_start sets:
+#   work     a private directory (mode 700), removed when the run ends
+#   started  an array that gets the process ids to stop when the run ends
+# Every seat's X server accepts only clients that present the cookie in $work/xauth:
+# run the game with XAUTHORITY=$work/xauth.
+
+WEB_PACKAGES=(tigervnc-standalone-server tigervnc-tools websockify novnc xauth python3)
+NOVNC_DIR=/usr/share/novnc
+SEAT_STARTUP_TENTHS=100   # tenths of a second that a seat's server may take to start
+
+# wait_for_display PID NUMBER_FILE LOG WHAT: waits until the X server PID has written its
+# display number; the display in $display. Shows the log and exits if it does not start.
+wait_for_display() {
+	local pid=$1 number=$2 log=$3 what=$4 i
+	for ((i = 0; i < SEAT_STARTUP_TENTHS; i++)); do
+		if [ -s "$number" ]; then
+			display=:$(head -n1 "$number")
+			return 0
+		fi
+		kill -0 "$pid" 2>/dev/null || break
+		sleep 0.1
+	done
+	echo "$what did not start:" >&2
+	cat "$log" >&2
+	exit 1
+}
+
+# port_open HOST PORT: whether something takes TCP connections there.
+port_open() {
+	(: <>"/dev/tcp/$1/$2") 2>/dev/null
+}
+
+# The address to connect to a service listening on ADDR, from this machine.
+local_host() {
+	case $1 in
+	0.0.0.0) echo 127.0.0.1 ;;
+	::) echo ::1 ;;
+	*) echo "$1" ;;
+	esac
+}
+
+# The host part of a seat's address for the browsers: the listening address, or this
+# machine's first address when the service listens on all of them.
+public_host() {
+	local host=$1
+	case $host in
+	0.0.0.0|::)
+		host=$(hostname -I 2>/dev/null | awk '{ print $1 }')
+		[ -n "$host" ] || host=$(hostname)
+		;;
+	esac
+	case $host in
+	*:*) echo "[$host]" ;;
+	*) echo "$host" ;;
+	esac
+}
+
+# web_seats_prepare: the page's directory and the X servers' cookie, in $work.
+web_seats_prepare() {
+	mkdir -p "$work/www"
+	ln -s "$ROOT/data/web/index.html" "$ROOT/data/web/seat.js" "$NOVNC_DIR/core" \
+		"$NOVNC_DIR/vendor" "$work/www/"
+	# A cookie the servers take from the file whatever display it is filed under.
+	: >"$work/xauth"
+	chmod 600 "$work/xauth"
+	web_cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+	printf 'add :0 . %s\n' "$web_cookie" | xauth -q -f "$work/xauth" source -
+}
+
+# web_seat_start INDEX NAME WIDTH HEIGHT ADDR PORT: a seat whose screen is WIDTH x HEIGHT,
+# named NAME in its page, served on ADDR:PORT. Sets $display and $seat_address.
+web_seat_start() {
+	local index=$1 name=$2 width=$3 height=$4 addr=$5 port=$6
+	local number=$work/display.$index log=$work/xvnc.$index.log password probe i listen
+	probe=$(local_host "$addr")
+	if port_open "$probe" "$port"; then
+		echo "Port $port on $addr is taken: choose another with --port." >&2
+		exit 1
+	fi
+	# 48 random bits in 8 characters, all that VNC's password check reads.
+	password=$(head -c 6 /dev/urandom | base64 | tr '+/' 'xy')
+	printf '%s\n' "$password" | vncpasswd -f |
+		python3 "$ROOT/scripts/lib/with_secret.py" Xvnc -displayfd 3 \
+			-geometry "${width}x${height}" -depth 24 -nolisten tcp -auth "$work/xauth" \
+			-rfbport -1 -rfbunixpath "$work/seat.$index.sock" -rfbunixmode 0600 \
+			-SecurityTypes VncAuth -PasswordFile @SECRET@ -desktop "$name" \
+			-AcceptSetDesktopSize=0 -AcceptCutText=0 -SendCutText=0 -SendPrimary=0 \
+			-SetPrimary=0 3>"$number" >/dev/null 2>"$log" &
+	started+=($!)
+	wait_for_display "${started[-1]}" "$number" "$log" "The X server of $name"
+	printf 'add %s . %s\n' "$display" "$web_cookie" | xauth -q -f "$work/xauth" source -
+
+	listen=$addr
+	case $listen in *:*) listen="[$listen]" ;; esac
+	websockify --web "$work/www" --unix-target "$work/seat.$index.sock" "$listen:$port" \
+		>"$work/websockify.$index.log" 2>&1 &
+	started+=($!)
+	for ((i = 0; i < SEAT_STARTUP_TENTHS; i++)); do
+		port_open "$probe" "$port" && break
+		if ! kill -0 "${started[-1]}" 2>/dev/null; then
+			i=$SEAT_STARTUP_TENTHS
+			break
+		fi
+		sleep 0.1
+	done
+	if [ "$i" -ge "$SEAT_STARTUP_TENTHS" ]; then
+		echo "websockify did not start on $addr:$port:" >&2
+		cat "$work/websockify.$index.log" >&2
+		exit 1
+	fi
+	seat_address="http://$(public_host "$addr"):$port/#password=$password"
+}

@@ -1,0 +1,236 @@
+// The game served to web browsers by scripts/play: headless Chromium opens the seats'
+// addresses, looks at the game in screenshots and plays it with keys and clicks.
+// Run by run.sh, which gives the programs to play (DRAVIK_PROGRAM, and DRAVIK_BOT, the
+// computer opponent, when it is built) and where the README's picture goes
+// (DRAVIK_WEB_PICTURES).
+'use strict';
+const assert = require('node:assert/strict');
+const { spawnSync } = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { describe, it, before, after } = require('node:test');
+const {
+	ROOT, K, grey, near, waitFor, portTaken, freePort, freePortPair, Play, launchBrowser, Seat,
+	pieceColumns, shiftToWall,
+} = require('./rig.js');
+
+const PROGRAM = process.env.DRAVIK_PROGRAM;
+const BOT = process.env.DRAVIK_BOT;
+const PICTURES = process.env.DRAVIK_WEB_PICTURES;
+const FIELD_ROWS = K.START_FLOOR_ROW + 1;
+const LAST_COLUMN = K.BOARD_COLS - 1;
+const buttonMiddle = (top) => [Math.floor((K.HIT_LEFT + K.HIT_RIGHT) / 2), top + K.BUTTON_HEIGHT / 2];
+
+// The address with its password replaced, or without one.
+const withPassword = (address, password) =>
+	address.replace(/#.*$/, password === null ? '' : `#password=${password}`);
+
+// This machine's first address that is not a loopback one, if it has one.
+function outsideAddress() {
+	for (const list of Object.values(os.networkInterfaces()))
+		for (const a of list || [])
+			if (!a.internal && a.family === 'IPv4')
+				return a.address;
+	return null;
+}
+
+describe('scripts/play refuses what it cannot do', () => {
+	const cases = [
+		{ name: 'LevelAboveTheStrongest', args: ['--computer', '6'], status: 2 },
+		{ name: 'LevelZero', args: ['--computer', '0'], status: 2 },
+		{ name: 'LevelNotANumber', args: ['--computer', 'hard'], status: 2 },
+		{ name: 'DuelAgainstTheComputer', args: ['--duel', '--computer'], status: 2 },
+		{ name: 'PortWithoutWeb', args: ['--port', '7000'], status: 2, display: ':99' },
+		{ name: 'PortOutOfRange', args: ['--web', '--port', '70000'], status: 2 },
+		{ name: 'ListenWithoutAddress', args: ['--web', '--listen'], status: 2 },
+		{ name: 'ComputerWithoutItsProgram', args: ['--computer', '2'], status: 1,
+			display: ':99', message: /computer opponent .* is not built/ },
+	];
+	for (const c of cases) {
+		it(c.name, () => {
+			const env = { ...process.env, DRAVIK_PROGRAM: PROGRAM,
+				DRAVIK_BOT: '/nonexistent/dravik-bot' };
+			delete env.DISPLAY;
+			if (c.display)
+				env.DISPLAY = c.display;
+			const run = spawnSync('bash', [path.join(ROOT, 'scripts/play'), ...c.args],
+				{ env, encoding: 'utf8', timeout: 20000 });
+			assert.equal(run.status, c.status, `${c.name}: ${run.stderr}`);
+			assert.match(run.stderr, c.message || /usage: scripts\/play/, c.name);
+		});
+	}
+});
+
+describe('a single seat', () => {
+	let play, browser, address, port, seat;
+	before(async () => {
+		port = await freePort();
+		play = new Play(['--port', String(port), '-p1', 'anna'], PROGRAM);
+		[address] = await play.addresses(1);
+		browser = await launchBrowser();
+	});
+	after(async () => {
+		await browser?.close();
+		await play?.stop();
+	});
+
+	it('WithoutADisplayServesTheGameOnLoopbackOnly', async () => {
+		assert.match(play.output, /no \$DISPLAY/);
+		assert.ok(address.startsWith(`http://127.0.0.1:${port}/#password=`), address);
+		const outside = outsideAddress();
+		if (outside)
+			assert.equal(await portTaken(port, outside), false, `port ${port} open on ${outside}`);
+	});
+
+	it('AddressWithoutOrWithAWrongPasswordIsRefused', async () => {
+		const right = new URL(address).hash.slice('#password='.length);
+		const wrong = [...right].map((c) => (c === 'a' ? 'b' : 'a')).join('');
+		const cases = [
+			['no password', withPassword(address, null)],
+			['empty password', withPassword(address, '')],
+			['wrong password', withPassword(address, wrong)],
+			['password with its last character changed', withPassword(address,
+				right.slice(0, -1) + (right.endsWith('a') ? 'b' : 'a'))],
+		];
+		for (const [what, url] of cases) {
+			const seat = await Seat.open(browser.context, url);
+			assert.equal(await seat.state(), 'refused', what);
+			// The seat's name comes from the server only after the password is taken.
+			assert.equal(await seat.name(), '', what);
+			assert.equal((await seat.page.locator('#game').boundingBox()).width, 0, what);
+			await seat.page.close();
+		}
+	});
+
+	it('AddressLogsStraightInAndShowsTheWindowAtItsSize', async () => {
+		seat = await Seat.open(browser.context, address);
+		assert.equal(await seat.state(), 'playing');
+		assert.equal(await seat.name(), 'dravik: anna');
+		const picture = await waitFor('a piece in the field', async () => {
+			const p = await seat.picture();
+			return pieceColumns(p, FIELD_ROWS) && p;
+		});
+		assert.deepEqual([picture.width, picture.height], [K.WINDOW_WIDTH, K.SINGLE_HEIGHT]);
+		const middle = K.WELL_X + K.WELL_WIDTH / 2;
+		const places = [
+			['the well sunk at its top', middle, K.WELL_Y, K.GREY_DARK],
+			['the well sunk at its left', K.WELL_X, K.WELL_Y + 40, K.GREY_DARK],
+			['the well lit at its bottom', middle, K.WELL_Y + K.SINGLE_WELL_HEIGHT - 1, K.GREY_LIGHT],
+			['the well lit at its right', K.WELL_X + K.WELL_WIDTH - 1, K.WELL_Y + 40, K.GREY_LIGHT],
+			['the panel between well and buttons', K.BUTTON_X - 5, K.GAME_BUTTON_Y, K.GREY_BACKGROUND],
+			['the panel below the buttons', K.BUTTON_X + 10, K.RESULT_Y - 10, K.GREY_BACKGROUND],
+		];
+		for (const [what, x, y, want] of places)
+			assert.ok(near(picture.rgb(x, y), grey(want)), `${what} at (${x}, ${y}): ${picture.rgb(x, y)}`);
+	});
+
+	it('KeysShiftThePieceToEitherWall', async () => {
+		const start = pieceColumns(await seat.picture(), FIELD_ROWS);
+		assert.ok(start.left > 0 && start.right < LAST_COLUMN, `a new piece stands clear of the walls: ${JSON.stringify(start)}`);
+		await shiftToWall(seat, 'ArrowLeft', 'left', 0);
+		await shiftToWall(seat, 'l', 'right', LAST_COLUMN);
+		if (PICTURES) {
+			fs.mkdirSync(PICTURES, { recursive: true });
+			await seat.page.locator('main').screenshot({ path: path.join(PICTURES, 'browser.png') });
+		}
+	});
+
+	it('PauseHidesTheFieldAndContinueShowsIt', async () => {
+		await seat.click(...buttonMiddle(K.GAME_BUTTON_Y));
+		await waitFor('the field hidden by the pause', async () =>
+			pieceColumns(await seat.picture(), FIELD_ROWS) === null);
+		await seat.click(...buttonMiddle(K.GAME_BUTTON_Y));
+		await waitFor('the field shown again', async () =>
+			pieceColumns(await seat.picture(), FIELD_ROWS) !== null);
+	});
+
+	it('QuitEndsTheGameAndEverythingTheScriptStarted', async () => {
+		await seat.click(...buttonMiddle(K.QUIT_Y));
+		await play.waitGone();
+		assert.deepEqual(play.exited, { code: 0, signal: null }, play.output);
+		await waitFor('the page to say the game has ended', async () => (await seat.state()) === 'ended');
+		assert.equal(await portTaken(port), false);
+	});
+});
+
+describe('a duel of two seats', () => {
+	let play, browser, addresses, port, seats;
+	before(async () => {
+		port = await freePortPair();
+		play = new Play(['--web', '--duel', '--port', String(port), '-p1', 'anna', '-p2', 'bert'],
+			PROGRAM);
+		addresses = await play.addresses(2);
+		browser = await launchBrowser();
+	});
+	after(async () => {
+		await browser?.close();
+		await play?.stop();
+	});
+
+	it('EachPlayerHasASeatOfHisOwnOnConsecutivePorts', async () => {
+		assert.equal(new URL(addresses[0]).port, String(port));
+		assert.equal(new URL(addresses[1]).port, String(port + 1));
+		seats = [await Seat.open(browser.context, addresses[0]),
+			await Seat.open(browser.context, addresses[1])];
+		for (const [seat, name] of [[seats[0], 'dravik: anna'], [seats[1], 'dravik: bert']]) {
+			assert.equal(await seat.state(), 'playing', name);
+			assert.equal(await seat.name(), name);
+			const picture = await seat.picture();
+			assert.deepEqual([picture.width, picture.height], [K.WINDOW_WIDTH, K.DUEL_HEIGHT], name);
+		}
+	});
+
+	it('OneSeatsPasswordDoesNotOpenTheOther', async () => {
+		const firstPassword = new URL(addresses[0]).hash.slice('#password='.length);
+		const seat = await Seat.open(browser.context, withPassword(addresses[1], firstPassword));
+		assert.equal(await seat.state(), 'refused');
+		await seat.page.close();
+	});
+
+	it('EachPageControlsItsOwnPlayer', async () => {
+		const own = async (seat) => pieceColumns(await seat.picture(), FIELD_ROWS);
+		await waitFor('both pieces', async () => (await own(seats[0])) && (await own(seats[1])));
+		await shiftToWall(seats[0], 'ArrowLeft', 'left', 0);
+		assert.ok((await own(seats[1])).left > 0, "anna's keys left bert's piece alone");
+		await shiftToWall(seats[1], 'ArrowRight', 'right', LAST_COLUMN);
+		const first = await own(seats[0]);
+		assert.ok(first.left === 0 && first.right < LAST_COLUMN,
+			`bert's keys left anna's piece alone: ${JSON.stringify(first)}`);
+	});
+
+	it('InterruptEndsEveryProcessTheScriptStarted', async () => {
+		process.kill(play.child.pid, 'SIGTERM');
+		await play.waitGone();
+		for (const p of [port, port + 1])
+			assert.equal(await portTaken(p), false, `port ${p}`);
+		await waitFor('the pages to say the game has ended', async () =>
+			(await seats[0].state()) === 'ended' && (await seats[1].state()) === 'ended');
+	});
+});
+
+describe('against the computer from a browser', { skip: !BOT && 'the computer opponent is not built' }, () => {
+	let play, browser;
+	before(async () => {
+		const port = await freePort();
+		play = new Play(['--web', '--computer', '1', '--port', String(port), '-p1', 'anna'],
+			PROGRAM, { DRAVIK_BOT: BOT });
+		browser = await launchBrowser();
+	});
+	after(async () => {
+		await browser?.close();
+		await play?.stop();
+	});
+
+	it('SeatShowsTheDuelAndQuitEndsTheComputerToo', async () => {
+		const [address] = await play.addresses(1);
+		const seat = await Seat.open(browser.context, address);
+		assert.equal(await seat.state(), 'playing');
+		const picture = await seat.picture();
+		assert.deepEqual([picture.width, picture.height], [K.WINDOW_WIDTH, K.DUEL_HEIGHT]);
+		await seat.click(...buttonMiddle(K.QUIT_Y));
+		// The computer and its X server are of the script's process group: all must end.
+		await play.waitGone();
+		assert.deepEqual(play.exited, { code: 0, signal: null }, play.output);
+	});
+});

@@ -1,0 +1,15 @@
+# The game served to web browsers by scripts/play: its seats opened, looked at and played
+# in headless Chromium (tests/web/, node and playwright-core). They test the scripts,
+# not the C++, so a sanitized build has no need to run them again (label web). The game
+# they play may store a result, so they take the games directory's lock.
+# With the computer opponent built, they play against it too.
+find_program(DRAVIK_BASH bash REQUIRED)
+set(DRAVIK_WEB_BOT "")
+if(TARGET dravik-bot)
+  set(DRAVIK_WEB_BOT $<TARGET_FILE:dravik-bot>)
+endif()
+add_test(NAME web_seats
+         COMMAND ${DRAVIK_BASH} ${CMAKE_CURRENT_SOURCE_DIR}/web/run.sh ${CMAKE_BINARY_DIR}
+                 $<TARGET_FILE:dravik_test_build> ${DRAVIK_WEB_BOT})
+set_tests_properties(web_seats PROPERTIES LABELS web TIMEOUT 600 SKIP_RETURN_CODE 77
+                     RESOURCE_LOCK games_dir)
