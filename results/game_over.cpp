@@ -34,7 +34,11 @@ void end_game(int loser)
 	update_hiscores();
 	for (int p = 0; p <= last_player; p++)
 		draw_hiscores(p);
-	for (int p = 0; p <= last_player; p++)
+	// Flushed: the main loop flushes a window only when its queue is empty, and a player
+	// who keeps pressing keys would not see that the game has ended.
+	for (int p = 0; p <= last_player; p++) {
 		draw_frame(0, 1, p, BUTTON_X, GAME_BUTTON_Y, BUTTON_WIDTH, BUTTON_HEIGHT,
 		           game_button_label());
+		XFlush(players[p].display);
+	}
 }
