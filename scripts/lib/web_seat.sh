@@ -5,7 +5,7 @@
 # only in the seat's address, after '#', where the page reads it: it never reaches a disk
 # or a server's log. Without it the VNC server shows nothing and takes no key.
 #
-# The caller sources common.sh, and before web_seat_start sets:
+# The caller sources common.sh and xvfb.sh, and before web_seat_start sets:
 #   work     a private directory (mode 700), removed when the run ends
 #   started  an array that gets the process ids to stop when the run ends
 # Every seat's X server accepts only clients that present the cookie in $work/xauth:
@@ -13,24 +13,7 @@
 
 WEB_PACKAGES=(tigervnc-standalone-server tigervnc-tools websockify novnc xauth python3)
 NOVNC_DIR=/usr/share/novnc
-SEAT_STARTUP_TENTHS=100   # tenths of a second that a seat's server may take to start
-
-# wait_for_display PID NUMBER_FILE LOG WHAT: waits until the X server PID has written its
-# display number; the display in $display. Shows the log and exits if it does not start.
-wait_for_display() {
-	local pid=$1 number=$2 log=$3 what=$4 i
-	for ((i = 0; i < SEAT_STARTUP_TENTHS; i++)); do
-		if [ -s "$number" ]; then
-			display=:$(head -n1 "$number")
-			return 0
-		fi
-		kill -0 "$pid" 2>/dev/null || break
-		sleep 0.1
-	done
-	echo "$what did not start:" >&2
-	cat "$log" >&2
-	exit 1
-}
+SEAT_STARTUP_TENTHS=100   # tenths of a second that a seat's websockify may take to start
 
 # port_open HOST PORT: whether something takes TCP connections there.
 port_open() {
@@ -94,7 +77,7 @@ web_seat_start() {
 			-AcceptSetDesktopSize=0 -AcceptCutText=0 -SendCutText=0 -SendPrimary=0 \
 			-SetPrimary=0 3>"$number" >/dev/null 2>"$log" &
 	started+=($!)
-	wait_for_display "${started[-1]}" "$number" "$log" "The X server of $name"
+	wait_for_display "${started[-1]}" "$number" "$log" "The X server of $name" || exit 1
 	printf 'add %s . %s\n' "$display" "$web_cookie" | xauth -q -f "$work/xauth" source -
 
 	listen=$addr

@@ -1,0 +1,33 @@
+# X servers of the scripts' own, each on a free display number that it reports itself
+# (-displayfd). The callers stop them: each start gives the server's process id.
+
+X_START_TENTHS=100   # tenths of a second that a server may take to start
+
+# wait_for_display PID NUMBER_FILE LOG WHAT: waits until the X server PID has written its
+# display number into NUMBER_FILE; the display (":N") in $display. If it does not start,
+# shows its LOG and fails.
+wait_for_display() {
+	local pid=$1 number=$2 log=$3 what=$4 i
+	for ((i = 0; i < X_START_TENTHS; i++)); do
+		if [ -s "$number" ]; then
+			display=:$(head -n1 "$number")
+			return 0
+		fi
+		kill -0 "$pid" 2>/dev/null || break
+		sleep 0.1
+	done
+	echo "$what did not start:" >&2
+	cat "$log" >&2
+	return 1
+}
+
+# start_xvfb DIR WIDTH HEIGHT: a private Xvfb with a 24-bit screen of that size, its
+# files in DIR; its process id in $xvfb_pid, its display in $display.
+start_xvfb() {
+	local number
+	number=$(mktemp "$1/display.XXXXXX")
+	Xvfb -displayfd 3 -screen 0 "${2}x${3}x24" -nolisten tcp 3>"$number" >/dev/null \
+		2>"$number.log" &
+	xvfb_pid=$!
+	wait_for_display "$xvfb_pid" "$number" "$number.log" Xvfb
+}
