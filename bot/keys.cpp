@@ -70,5 +70,6 @@ void click_at(const Keyboard &k, int x, int y)
 	XTestFakeMotionEvent(k.display, DefaultScreen(k.display), rx, ry, CurrentTime);
 	XTestFakeButtonEvent(k.display, 1, True, CurrentTime);
 	XTestFakeButtonEvent(k.display, 1, False, CurrentTime);
-	XFlush(k.display);
+	// Synced: a bot that exits right after clicking Quit must not take the click with it.
+	XSync(k.display, False);
 }

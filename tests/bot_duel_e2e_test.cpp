@@ -9,9 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include <X11/keysym.h>
@@ -20,6 +18,7 @@
 #include "results/hiscore_store.h"
 #include "results/paths.h"
 #include "rules/game.h"
+#include "tests/support/results_files.h"
 #include "tests/support/x_server.h"
 
 namespace {
@@ -31,19 +30,6 @@ const int BOT_EXIT_MS = 10000;
 const int TOWER_DROPS = 5;           /* pieces hard-dropped at the spawn before the bots start */
 const int TOWER_MS = 20000;
 const char *const NAMES[PLAYER_COUNT] = { "botone", "bottwo" };
-
-std::string read_file(const std::string &path)
-{
-	std::ifstream in(path, std::ios::binary);
-	std::stringstream s;
-	s << in.rdbuf();
-	return s.str();
-}
-
-void write_file(const std::string &path, const std::string &text)
-{
-	std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 int lines(const std::string &text)
 {

@@ -17,7 +17,7 @@ if(TARGET dravik-bot)
 
   # A duel of two level-5 bots to its end, the bots run as the real program.
   dravik_test(bot_duel_e2e_test
-    SOURCES bot_duel_e2e_test.cpp
+    SOURCES bot_duel_e2e_test.cpp support/results_files.cpp
     LIBS dravik_bot_core dravik_x_support
     GAMES_DIR
     LABELS e2e)

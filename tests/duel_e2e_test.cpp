@@ -10,9 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "control/startup.h"
 #include "display/connection.h"
@@ -24,6 +22,7 @@
 #include "tests/support/duel_screen.h"
 #include "tests/support/game_text.h"
 #include "tests/support/piece_model.h"
+#include "tests/support/results_files.h"
 #include "tests/support/x_server.h"
 
 namespace {
@@ -42,25 +41,6 @@ const char *const NAMES[PLAYER_COUNT] = { "anna", "bert" };
 const int BUTTON_CLICK_X = BUTTON_X + BUTTON_WIDTH / 2;   /* inside both buttons' hit ranges */
 const int GAME_BUTTON_CLICK_Y = GAME_BUTTON_Y + BUTTON_HEIGHT / 2;
 const int QUIT_CLICK_Y = QUIT_Y + BUTTON_HEIGHT / 2;
-
-std::string read_file(const std::string &path)
-{
-	std::ifstream in(path, std::ios::binary);
-	std::stringstream s;
-	s << in.rdbuf();
-	return s.str();
-}
-
-void write_file(const std::string &path, const std::string &text)
-{
-	std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-bool exists(const std::string &path)
-{
-	struct stat s;
-	return stat(path.c_str(), &s) == 0;
-}
 
 // Fifteen winners and fifteen losers, all below any score of a game.
 std::string prefilled_entry(int table, int i)
