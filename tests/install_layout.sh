@@ -39,6 +39,10 @@ check "program in the games binary directory" test -x "$d/usr/games/dravik"
 check "program not set-group-ID" mode_is "$d/usr/games/dravik" 755
 check "manual page compressed in section 6" sh -c "gzip -dc '$d/usr/share/man/man6/dravik.6.gz' | cmp -s - '$src/docs/dravik.6'"
 check "desktop entry" cmp -s "$d/usr/share/applications/dravik.desktop" "$src/data/dravik.desktop"
+if [ -x "$build/dravik-bot" ]; then
+	check "computer opponent beside the program" test -x "$d/usr/games/dravik-bot"
+	check "its manual page in section 6" sh -c "gzip -dc '$d/usr/share/man/man6/dravik-bot.6.gz' | cmp -s - '$src/docs/dravik-bot.6'"
+fi
 check "icon in the icon theme" cmp -s "$d/usr/share/icons/hicolor/scalable/apps/dravik.svg" "$src/data/dravik.svg"
 check "games directory writable by all, not sticky" mode_is "$d$games" 777
 for f in .dravik.hiscore.single .dravik.hiscore .dravik.log .dravik.unlock; do
