@@ -71,7 +71,7 @@ private:
 	size_t script_at_ = 0;
 	bool scripted_ = false;          /* the move under way came from the exercise */
 	bool planned_ = false;
-	Placement target_ = {};
+	BenchTarget target_ = {};
 	Move drop_ = SOFT_DROP;          /* how the current piece lands */
 	int clears_[2] = {};             /* landings with a clear: by soft drop, by hard drop */
 	int gravity_falls_ = 0;          /* gravity steps measured */
@@ -100,7 +100,7 @@ private:
 	GameModel &m_;
 	double seconds_;
 	bool planned_[PLAYER_COUNT] = {};
-	Placement targets_[PLAYER_COUNT] = {};
+	BenchTarget targets_[PLAYER_COUNT] = {};
 	long long start_us_ = 0, end_us_ = 0;
 	double cpu_start_ = 0, cpu_end_ = 0;
 	long new_game_tick_ = -1;

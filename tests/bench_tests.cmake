@@ -14,7 +14,7 @@ target_include_directories(dravik_bench PRIVATE ${PROJECT_SOURCE_DIR})
 # The driver's model uses the game's own speed curve, which links the game's libraries;
 # their files are never opened by the driver.
 target_compile_definitions(dravik_bench PRIVATE DRAVIK_HISCORE_DIR="${TEST_GAMES_DIR}")
-target_link_libraries(dravik_bench PRIVATE dravik_x_support dravik_rules)
+target_link_libraries(dravik_bench PRIVATE dravik_x_support dravik_rules dravik_bot_core)
 
 add_test(NAME bench_fast
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/bench --fast --build-dir ${CMAKE_BINARY_DIR})
