@@ -142,6 +142,30 @@ void watch_key(Bot &b, const View &s, long now)
 		b.keyboard.sense = -b.keyboard.sense;
 }
 
+bool overlap(const Placement &a, const Placement &b)
+{
+	const BotShape &sa = bot_shape(a.kind, a.rotation), &sb = bot_shape(b.kind, b.rotation);
+	for (int y = 0; y <= sa.max_row; y++)
+		for (int x = 0; x <= sa.max_col; x++) {
+			int bx = a.col + x - b.col, by = a.row + y - b.row;
+			if (shape_has(sa, x, y) && bx >= 0 && by >= 0 && bx < SHAPE_ROWS &&
+			    by < SHAPE_ROWS && shape_has(sb, bx, by))
+				return true;
+		}
+	return false;
+}
+
+// Gravity may land the piece while the bot is slower than the game: its blocks keep
+// their colour, so it still shows where it was. A new piece at the spawn, apart from
+// it, while it rests, tells that it has landed.
+bool landed_meanwhile(const Bot &b, const View &s, Placement *next)
+{
+	if (!find_spawned(s, next) || overlap(*next, b.piece))
+		return false;
+	Grid g = settled_grid(s, &b.piece);
+	return fits_at(g, b.piece) && drop_row(g, b.piece) == b.piece.row;
+}
+
 void play(Bot &b, const View &s, long now)
 {
 	if (b.options.row_limit > 0 && b.rows >= b.options.row_limit && !b.drop_pending)
@@ -151,10 +175,14 @@ void play(Bot &b, const View &s, long now)
 		if (b.drop_pending || !b.have_piece)
 			return;
 	}
+	Placement next;
 	if (!b.have_piece) {
-		Placement p;
-		if (find_spawned(s, &p))
-			new_piece(b, p, now);
+		if (find_spawned(s, &next))
+			new_piece(b, next, now);
+		return;
+	}
+	if (landed_meanwhile(b, s, &next)) {
+		new_piece(b, next, now);
 		return;
 	}
 	if (b.key_pending) {

@@ -141,6 +141,7 @@ Window find_game_window(Display *d)
 	// Depth-first over the whole tree, so that a window manager's frames do not hide it.
 	Window stack[TREE_STACK];
 	int n = 0;
+	XSetErrorHandler(note_x_error);   /* a window may go away while the tree is walked */
 	stack[n++] = DefaultRootWindow(d);
 	while (n > 0) {
 		Window w = stack[--n];

@@ -17,7 +17,8 @@ SEAT_STARTUP_TENTHS=100   # tenths of a second that a seat's websockify may take
 
 # port_open HOST PORT: whether something takes TCP connections there.
 port_open() {
-	(: <>"/dev/tcp/$1/$2") 2>/dev/null
+	# Bounded: a connection to an address that drops packets would wait for minutes.
+	timeout 2 bash -c ': <>"/dev/tcp/$1/$2"' _ "$1" "$2" 2>/dev/null
 }
 
 # The address to connect to a service listening on ADDR, from this machine.

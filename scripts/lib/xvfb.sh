@@ -21,13 +21,14 @@ wait_for_display() {
 	return 1
 }
 
-# start_xvfb DIR WIDTH HEIGHT: a private Xvfb with a 24-bit screen of that size, its
-# files in DIR; its process id in $xvfb_pid, its display in $display.
+# start_xvfb DIR WIDTH HEIGHT [OPTION...]: a private Xvfb with a 24-bit screen of that
+# size and those options, its files in DIR; its process id in $xvfb_pid (also when it
+# fails to start), its display in $display.
 start_xvfb() {
 	local number
 	number=$(mktemp "$1/display.XXXXXX")
-	Xvfb -displayfd 3 -screen 0 "${2}x${3}x24" -nolisten tcp 3>"$number" >/dev/null \
-		2>"$number.log" &
+	Xvfb -displayfd 3 -screen 0 "${2}x${3}x24" -nolisten tcp "${@:4}" 3>"$number" \
+		>/dev/null 2>"$number.log" &
 	xvfb_pid=$!
 	wait_for_display "$xvfb_pid" "$number" "$number.log" Xvfb
 }
