@@ -32,4 +32,4 @@ fi
 
 export NODE_PATH=$modules/node_modules DRAVIK_PROGRAM=$program DRAVIK_BOT=$bot
 export DRAVIK_WEB_PICTURES=$build/tests/web-pictures
-exec node --test --test-reporter=spec "$here/seats.test.js"
+exec node --test "$here/seats.test.js"
