@@ -54,7 +54,7 @@ web_seats_prepare() {
 	# A cookie the servers take from the file whatever display it is filed under.
 	: >"$work/xauth"
 	chmod 600 "$work/xauth"
-	web_cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+	web_cookie=$(new_cookie)
 	printf 'add :0 . %s\n' "$web_cookie" | xauth -q -f "$work/xauth" source -
 }
 

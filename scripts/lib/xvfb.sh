@@ -3,6 +3,11 @@
 
 X_START_TENTHS=100   # tenths of a second that a server may take to start
 
+# new_cookie: a random MIT-MAGIC-COOKIE-1 for a server of the run, in hexadecimal.
+new_cookie() {
+	od -An -N16 -tx1 /dev/urandom | tr -d ' \n'
+}
+
 # wait_for_display PID NUMBER_FILE LOG WHAT: waits until the X server PID has written its
 # display number into NUMBER_FILE; the display (":N") in $display. If it does not start,
 # shows its LOG and fails.
