@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/require.h"
 #include "results/hiscore_store.h"
 
 namespace {
@@ -15,14 +16,6 @@ namespace {
 const size_t HEADER_SIZE = 5;      /* mode byte and score */
 const size_t MAX_NAME_BYTES = 64;  /* longer than any name the game can hold */
 const unsigned char JUNK = 0xA5;   /* what the tables hold before a read */
-
-void require(bool ok, const char *what)
-{
-	if (!ok) {
-		fprintf(stderr, "hiscore_fuzz: %s\n", what);
-		abort();
-	}
-}
 
 bool terminated(const char *name)
 {

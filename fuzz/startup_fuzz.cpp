@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "control/startup.h"
+#include "fuzz/require.h"
 #include "display/connection.h"
 #include "display/panel.h"
 #include "display/playfield.h"
@@ -26,16 +27,8 @@ const char USAGE_TAIL[] =
 
 jmp_buf died;                       /* where die returns to */
 int died_status;
-char died_message[512];
+std::string died_message;         /* whole, however long argv[0] is */
 const char *opened[PLAYER_COUNT];   /* the display each opened player was given */
-
-void require(bool ok, const char *what)
-{
-	if (!ok) {
-		fprintf(stderr, "startup_fuzz: %s\n", what);
-		abort();
-	}
-}
 
 // A value taken from the command line is one of argv[1..argc-1] itself.
 bool from_argv(const char *value, int argc, char **argv)
@@ -72,9 +65,13 @@ void draw_border(int) {}
 
 void die(int status, const char *format, ...)
 {
-	va_list ap;
+	va_list ap, again;
 	va_start(ap, format);
-	vsnprintf(died_message, sizeof died_message, format, ap);
+	va_copy(again, ap);
+	int length = vsnprintf(nullptr, 0, format, ap);
+	died_message.assign(length > 0 ? length : 0, '\0');
+	vsnprintf(&died_message[0], died_message.size() + 1, format, again);
+	va_end(again);
 	va_end(ap);
 	died_status = status;
 	longjmp(died, 1);
@@ -120,12 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	switch (verdict) {
 	case OPTIONS_USAGE:
 		require(!returned && died_status == 0, "usage did not end start-up with status 0");
-		require(std::string(died_message) == std::string(argv[0]) + USAGE_TAIL, "not the usage line");
+		require(died_message == std::string(argv[0]) + USAGE_TAIL, "not the usage line");
 		require(last_player == -1, "a display opened before the usage line");
 		break;
 	case OPTIONS_LONG_NAME:
 		require(!returned && died_status == 0, "a long name did not end start-up with status 0");
-		require(strcmp(died_message, NAME_MESSAGE) == 0, "not the name message");
+		require(died_message == NAME_MESSAGE, "not the name message");
 		require(last_player == -1, "a display opened before the name message");
 		break;
 	case OPTIONS_OK:
