@@ -1,7 +1,5 @@
 // The hiscore store. The lock is a marker file that a game renames to take it: rename
 // is atomic, so of several games ending at once only one finds the marker.
-// A table is rewritten into a new file that is renamed over the old one, so that a
-// reader never meets half a table, whatever happens to the writer.
 #include "results/hiscore_store.h"
 
 #include <fcntl.h>
@@ -21,9 +19,8 @@
 
 HiscoreTable hiscore_tables[TABLE_COUNT];
 
-const char TEMP_SUFFIX[] = ".new";            /* the rewrite's file, beside the hiscore file */
-const mode_t TEMP_MODE = 0644;                /* until it takes the old file's permissions */
-const int PATH_SIZE = 4096;
+const int ENTRY_LINE_SIZE = ENTRY_NAME_SIZE + 13;   /* name, " -2147483648\n" */
+const int TABLES_TEXT_SIZE = TABLE_COUNT * TABLE_ENTRIES * ENTRY_LINE_SIZE;
 const int LOG_LINE_SIZE = 2 * NAME_SIZE + 64;   /* two whole names, two scores, the time */
 const int TOKEN_SIZE = 32;                    /* longer words are cut when read */
 
@@ -183,34 +180,59 @@ static void release_lock(const sigset_t *old_mask)
 	sigprocmask(SIG_SETMASK, old_mask, nullptr);
 }
 
-// Writes the tables into a new file and renames it over the hiscore file. The new file
-// is made afresh, never opened through a name that someone else left there.
+// pwrite until every byte is written or a write fails.
+static bool write_at(int fd, const char *bytes, size_t size, off_t at)
+{
+	while (size > 0) {
+		ssize_t n = pwrite(fd, bytes, size, at);
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n <= 0)
+			return false;
+		bytes += n;
+		size -= n;
+		at += n;
+	}
+	return true;
+}
+
+// The file is rewritten in place, so that it keeps its owner and permissions: a new
+// file would belong to the player, who could then shut every other player out of it.
+// What goes beyond the old end is written first, and a file that cannot grow (a full
+// disk) is cut back to the old tables. The rest then overwrites the old bytes, and the
+// file is cut to the new length. A game killed at any moment leaves the old tables or
+// the new ones whole, at worst followed by bytes that no reading reaches.
 static void rewrite_hiscore_file(int count)
 {
-	char temp[PATH_SIZE];
-	struct stat old;
-
-	snprintf(temp, sizeof temp, "%s%s", hiscore_path, TEMP_SUFFIX);
-	unlink(temp);   /* a rewrite that died before its rename */
-	int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, TEMP_MODE);
-	FILE *f = fd < 0 ? nullptr : fdopen(fd, "w");
-	if (!f) {
+	char text[TABLES_TEXT_SIZE];
+	FILE *mem = fmemopen(text, sizeof text, "w");
+	if (!mem) {
 		perror(hiscore_path);
-		if (fd >= 0) {
-			close(fd);
-			unlink(temp);
-		}
 		return;
 	}
-	if (stat(hiscore_path, &old) == 0)   /* the new file keeps the old one's permissions */
-		fchmod(fd, old.st_mode & 07777);
-	write_tables(f, count);
-	bool written = fflush(f) == 0 && fsync(fd) == 0;
-	written = fclose(f) == 0 && written;
-	if (written && rename(temp, hiscore_path) == 0)
+	write_tables(mem, count);
+	off_t length = ftell(mem);
+	fclose(mem);
+
+	struct stat old;
+	int fd = open(hiscore_path, O_WRONLY | O_CREAT, 0666);
+	if (fd < 0 || fstat(fd, &old) != 0) {
+		perror(hiscore_path);
+		if (fd >= 0)
+			close(fd);
 		return;
-	perror(hiscore_path);
-	unlink(temp);
+	}
+	off_t kept = old.st_size < length ? old.st_size : length;
+	bool written = write_at(fd, text + kept, length - kept, kept);
+	if (!written) {
+		int error = errno;   /* the failed write's, unless cutting back fails too */
+		if (ftruncate(fd, old.st_size) == 0)
+			errno = error;
+	} else
+		written = write_at(fd, text, kept, 0) && ftruncate(fd, length) == 0 && fsync(fd) == 0;
+	if (!written)
+		perror(hiscore_path);
+	close(fd);
 }
 
 static void append_match_log()

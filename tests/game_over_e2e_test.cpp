@@ -174,13 +174,16 @@ Display *GameOverEndToEnd::d_ = nullptr;
 
 TEST_F(GameOverEndToEnd, SingleGameIsStoredShownAndFollowedByANewOne)
 {
-	ino_t old = inode_of(SINGLE_HISCORE_FILE);
+	std::string before = read_file(SINGLE_HISCORE_FILE);
 	write_file(UNLOCK_FILE, "");
 	start_game();
 	GameText font(d_);
 	ASSERT_TRUE(font.ok());
 
-	ASSERT_TRUE(drop_until([&] { return inode_of(SINGLE_HISCORE_FILE) != old; }))
+	// Stored: the file changed and the lock is free again.
+	ASSERT_TRUE(drop_until([&] {
+		return exists(UNLOCK_FILE) && read_file(SINGLE_HISCORE_FILE) != before;
+	}))
 		<< "the game did not end";
 
 	// The file: the player's result placed, the last entry dropped, 15 lines.

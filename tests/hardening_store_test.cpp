@@ -119,10 +119,13 @@ TEST_F(StoreFaults, RewriteKilledAtRandomMomentsLeavesTheOldTableOrTheNew)
 		kill(game, SIGKILL);
 		waitpid(game, nullptr, 0);
 
-		std::string now = read_file(SINGLE_HISCORE_FILE);
+		// The tables as a game reads them: bytes past them may stay until the next rewrite.
+		ReadBack r = read_back(SINGLE_HISCORE_FILE, 1);
+		std::string now = hiscore_text(r.entries);
 		ASSERT_TRUE(now == text || now == next)
-			<< "round " << round << ", killed after " << delay << " us:\n" << now;
-		EXPECT_EQ(TABLE_ENTRIES, read_back(SINGLE_HISCORE_FILE, 1).read) << "round " << round;
+			<< "round " << round << ", killed after " << delay << " us:\n"
+			<< read_file(SINGLE_HISCORE_FILE);
+		EXPECT_EQ(TABLE_ENTRIES, r.read) << "round " << round;
 		if (now == next) {
 			took_new++;
 			text = next;
@@ -154,8 +157,9 @@ bool signal_pending(pid_t pid, int sig)
 	return false;
 }
 
-// The hiscore file is a FIFO, so the game blocks on opening it inside the locked
-// section until the test writes a table into it: a deterministic moment to signal it.
+// The match log is a FIFO, so a duel's game blocks on opening it inside the locked
+// section, its tables already rewritten, until the test reads the log line from it: a
+// deterministic moment to signal it.
 TEST_F(StoreFaults, SignalWhileTheLockIsHeldArrivesOnlyAfterTheLockIsReleased)
 {
 	const struct {
@@ -167,15 +171,16 @@ TEST_F(StoreFaults, SignalWhileTheLockIsHeldArrivesOnlyAfterTheLockIsReleased)
 		{ "termination", SIGTERM },
 		{ "quit", SIGQUIT },
 	};
-	const std::vector<Entry> table = ladder("s", TABLE_ENTRIES, 1500, 100);
+	const std::vector<Entry> tables = ladder("d", 2 * TABLE_ENTRIES, 3000, 100);
 	for (const auto &c : cases) {
 		empty_dir(GAMES_DIR);
 		write_file(UNLOCK_FILE, "");
-		ASSERT_EQ(0, mkfifo(SINGLE_HISCORE_FILE, 0644)) << c.what;
+		write_file(DUEL_HISCORE_FILE, hiscore_text(tables));
+		ASSERT_EQ(0, mkfifo(MATCH_LOG_FILE, 0644)) << c.what;
 		pid_t game = fork_game(err_path(0), [] {
 			struct rlimit no_core = { 0, 0 };
 			setrlimit(RLIMIT_CORE, &no_core);
-			finish_single("zed", 1250);
+			finish_duel("zed", 9000, "yan", 8000);
 			update_hiscores();
 		});
 		ASSERT_GT(game, 0) << c.what;
@@ -192,17 +197,19 @@ TEST_F(StoreFaults, SignalWhileTheLockIsHeldArrivesOnlyAfterTheLockIsReleased)
 		ASSERT_FALSE(died) << c.what << ": the game ended while it held the lock";
 		EXPECT_TRUE(exists(LOCK_FILE)) << c.what;
 
-		// The table the game is waiting for: it reads, places, rewrites and unlocks.
-		write_file(SINGLE_HISCORE_FILE, hiscore_text(table));
+		// The log line the game is waiting to write; then it unlocks.
+		std::string log = read_file(MATCH_LOG_FILE);
 		status = wait_status(game, GAME_END_MS);
 		ASSERT_NE(-1, status) << c.what << ": the game never ended";
 		EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig)
 			<< c.what << ": wait status " << status;
 		EXPECT_TRUE(exists(UNLOCK_FILE)) << c.what << ": the marker under its free name";
 		EXPECT_FALSE(exists(LOCK_FILE)) << c.what;
-		ReadBack r = read_back(SINGLE_HISCORE_FILE, 1);
-		EXPECT_EQ(TABLE_ENTRIES, r.read) << c.what;
+		EXPECT_EQ(0u, log.find("zed - 9000 v yan - 8000 ")) << c.what << ": " << log;
+		ReadBack r = read_back(DUEL_HISCORE_FILE, 2);
+		EXPECT_EQ(2 * TABLE_ENTRIES, r.read) << c.what;
 		EXPECT_EQ(1, occurrences(r, 0, "zed")) << c.what << ": the result was stored first";
+		EXPECT_EQ(1, occurrences(r, 1, "yan")) << c.what;
 		EXPECT_EQ("", read_file(err_path(0))) << c.what;
 	}
 }

@@ -177,9 +177,13 @@ TEST_F(GamesDirFaults, FailureIsReportedAndTheGameGoesOn)
 			  if (chown(UNLOCK_FILE, user.uid(), user.gid()) != 0)
 				  ADD_FAILURE() << "chown " << UNLOCK_FILE;
 		  },
-		  single + ": Operation not permitted\n", DIR_UNCHANGED },
+		  single + ": Permission denied\n", DIR_UNCHANGED },
 		{ "match log not to be appended to, in a duel with an empty name", true, false,
-		  [] { chmod(GAMES_DIR, 0777); chmod(MATCH_LOG_FILE, 0444); },
+		  [] {
+			  chmod(GAMES_DIR, 0777);
+			  chmod(DUEL_HISCORE_FILE, 0666);
+			  chmod(MATCH_LOG_FILE, 0444);
+		  },
 		  log + ": Permission denied\n", DUEL_STORED },
 	};
 	for (const auto &c : cases) {

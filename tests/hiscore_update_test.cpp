@@ -133,8 +133,8 @@ TEST_F(UpdateHiscores, SinglePlayRewritesFifteenLinesAndLogsNothing)
 	std::vector<std::string> want = lines_of(placed(single_, 3, { "zed", 1250 }));
 	EXPECT_EQ(want, read_lines(SINGLE_HISCORE_FILE));
 	EXPECT_EQ(want, table_lines(1));
-	// Renamed over the old file, with its permissions; the marker is the same file.
-	EXPECT_NE(old, inode_of(SINGLE_HISCORE_FILE));
+	// Rewritten in place, keeping its permissions; the marker is the same file.
+	EXPECT_EQ(old, inode_of(SINGLE_HISCORE_FILE));
 	struct stat st;
 	ASSERT_EQ(0, stat(SINGLE_HISCORE_FILE, &st));
 	EXPECT_EQ(0664u, st.st_mode & 07777);
@@ -307,10 +307,13 @@ TEST_F(UpdateHiscores, UnwritableMatchLogIsReportedAndTheTablesStillStored)
 
 TEST_F(UpdateHiscores, RewriteThatFailsMidwayLeavesTheOldFileWhole)
 {
-	// A full disk, as root can meet it: a file size limit below the new table's size.
-	const rlim_t LIMIT = 100;   /* bytes: less than 30 entries, more than a log line */
+	// A full disk, as root can meet it: a file size limit at the old file's size, which
+	// the new tables outgrow. The log line is shorter.
 	std::string text = hiscore_text(concat(winners_, losers_));
-	ASSERT_GT(text.size(), LIMIT);
+	std::string after = hiscore_text(concat(placed(winners_, 7, { "anna", 812 }),
+	                                        placed(losers_, 4, { "bert", 567 })));
+	ASSERT_GT(after.size(), text.size());
+	const rlim_t LIMIT = text.size();
 	write_file(DUEL_HISCORE_FILE, text);
 	duel("anna", 812, "bert", 567);
 	std::string err_path = std::string(GAMES_DIR) + "stderr";

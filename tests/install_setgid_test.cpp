@@ -89,6 +89,7 @@ std::vector<std::string> entries(const std::string &dir)
 struct FileState {
 	bool exists;
 	ino_t inode;
+	uid_t uid;
 	gid_t gid;
 	mode_t mode;
 	std::string text;
@@ -98,8 +99,8 @@ FileState file_state(const std::string &path)
 {
 	struct stat st;
 	if (lstat(path.c_str(), &st) != 0)
-		return { false, 0, 0, 0, "" };
-	return { true, st.st_ino, st.st_gid, (mode_t)(st.st_mode & 07777),
+		return { false, 0, 0, 0, 0, "" };
+	return { true, st.st_ino, st.st_uid, st.st_gid, (mode_t)(st.st_mode & 07777),
 	         read_file(path) };
 }
 
@@ -258,6 +259,9 @@ TEST_F(SetgidInstall, PlayerHoldsGroupOnlyToStoreResults)
 		<< "the lock is released";
 
 	FileState single_after = file_state(single);
+	// Rewritten in place: a new file would be the player's, who could shut others out.
+	EXPECT_EQ(single_before.inode, single_after.inode) << "the same file";
+	EXPECT_EQ(single_before.uid, single_after.uid) << "still its owner's";
 	EXPECT_EQ(games_gid, single_after.gid) << "still the group's";
 	EXPECT_EQ(single_before.mode, single_after.mode) << "still writable by the group";
 	EXPECT_EQ(0u, single_after.text.find(std::string(PLAYER_NAME) + " "))
@@ -267,7 +271,6 @@ TEST_F(SetgidInstall, PlayerHoldsGroupOnlyToStoreResults)
 	EXPECT_EQ(log_before.text, file_state(games_dir() + "/.dravik.log").text)
 		<< "single play is not logged";
 	EXPECT_FALSE(file_state(games_dir() + "/.dravik.lock").exists);
-	EXPECT_FALSE(file_state(single + ".new").exists) << "no rewrite left behind";
 	for (const auto &l : lures) {
 		FileState now = file_state(lure_dir() + "/" + l.first);
 		EXPECT_EQ(l.second.inode, now.inode) << l.first;
