@@ -49,16 +49,21 @@ int read_bytes(const char *bytes, size_t size, int count)
 	return n;
 }
 
+// Each table holds the entries read from its part of the file, then empty places. (A
+// name read may be empty too: a word that begins with a zero byte.)
 void check_read(int n, int count)
 {
 	require(n >= 0 && n <= count * TABLE_ENTRIES, "entries read out of range");
-	for (int k = 0; k < count * TABLE_ENTRIES; k++) {
-		const HiscoreTable &t = hiscore_tables[k / TABLE_ENTRIES];
-		int i = k % TABLE_ENTRIES;
-		require(terminated(t.name[i]), "a name read runs past its entry");
-		if (k >= n)
-			require(t.name[i][0] == '\0' && t.score[i] == 0, "an entry not read is not empty");
-	}
+	int filled = 0;
+	for (int t = 0; t < count; t++)
+		for (int i = 0; i < TABLE_ENTRIES; i++) {
+			const char *name = hiscore_tables[t].name[i];
+			bool empty = name[0] == '\0' && hiscore_tables[t].score[i] == 0;
+			require(terminated(name), "a name read runs past its entry");
+			require(i < n || empty, "a place beyond the entries read is not empty");
+			filled += !empty;
+		}
+	require(filled <= n, "more places filled than entries read");
 }
 
 // The placement rule's promises, whatever the table held.

@@ -70,8 +70,9 @@ void entry_name(char out[ENTRY_NAME_SIZE], const char *name)
 	one_word(out, ENTRY_NAME_SIZE, name);
 }
 
-// The next white-space separated word of f, cut to fit `size`. False at the end.
-static bool read_word(FILE *f, char *word, int size)
+// The next white-space separated word of f, cut to fit `size`, and the byte after it
+// (EOF at the end). False when no word is left.
+static bool read_word(FILE *f, char *word, int size, int *after)
 {
 	int c, n = 0;
 
@@ -83,6 +84,7 @@ static bool read_word(FILE *f, char *word, int size)
 		if (n < size - 1)
 			word[n++] = c;
 	word[n] = '\0';
+	*after = c;
 	return true;
 }
 
@@ -99,25 +101,50 @@ static bool parse_score(const char *word, int32_t *score)
 	return true;
 }
 
-int read_tables(FILE *f, int count)
+enum EntryRead { ENTRY_END, ENTRY_DAMAGED, ENTRY_READ };
+
+// The next entry of f. A damaged entry ends with its line, so that one bad line costs
+// only its own entry.
+static EntryRead read_entry(FILE *f, char name[ENTRY_NAME_SIZE], int32_t *score)
 {
 	char word[TOKEN_SIZE];
+	int after;
+
+	if (!read_word(f, word, sizeof word, &after))
+		return ENTRY_END;
+	snprintf(name, ENTRY_NAME_SIZE, "%.*s", ENTRY_NAME_SIZE - 1, word);
+	if (!read_word(f, word, sizeof word, &after))
+		return ENTRY_END;
+	if (parse_score(word, score))
+		return ENTRY_READ;
+	while (after != '\n' && after != EOF)
+		after = getc(f);
+	return ENTRY_DAMAGED;
+}
+
+// A damaged entry still counts among its table's 15, so the tables keep their places in
+// the file; the entries after it move up, and the table's last places stay empty.
+int read_tables(FILE *f, int count)
+{
 	int read = 0;
 
 	memset(hiscore_tables, 0, sizeof hiscore_tables[0] * count);
-	for (int t = 0; t < count; t++)
+	for (int t = 0; t < count; t++) {
+		HiscoreTable &table = hiscore_tables[t];
+		int kept = 0;
 		for (int i = 0; i < TABLE_ENTRIES; i++) {
 			char name[ENTRY_NAME_SIZE];
 			int32_t score;
-			if (!read_word(f, word, sizeof word))
+			EntryRead r = read_entry(f, name, &score);
+			if (r == ENTRY_END)
 				return read;
-			snprintf(name, sizeof name, "%.*s", ENTRY_NAME_SIZE - 1, word);
-			if (!read_word(f, word, sizeof word) || !parse_score(word, &score))
-				return read;
-			memcpy(hiscore_tables[t].name[i], name, sizeof name);
-			hiscore_tables[t].score[i] = score;
+			if (r == ENTRY_DAMAGED)
+				continue;
+			memcpy(table.name[kept], name, sizeof name);
+			table.score[kept++] = score;
 			read++;
 		}
+	}
 	return read;
 }
 

@@ -27,8 +27,9 @@ void place_in_table(HiscoreTable &table, const char *name, int32_t score);
 // (blanks and control bytes become '_', an empty name "-").
 void entry_name(char out[ENTRY_NAME_SIZE], const char *name);
 
-// Reads `count` tables from f. Entries that cannot be read are left empty; returns the
-// number of entries read whole.
+// Reads `count` tables of 15 entries each from f. An entry that cannot be read is
+// skipped with the rest of its line: each table holds the entries of its part of the
+// file that read, in order, then empty places. Returns the number of entries read.
 int read_tables(FILE *f, int count);
 
 // Writes `count` tables to f, one entry a line, each name in its stored form.

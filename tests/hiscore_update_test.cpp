@@ -390,7 +390,7 @@ TEST_F(UpdateHiscores, DamagedFileIsRewrittenWithoutGarbage)
 	} cases[] = {
 		{ "seven entries", hiscore_text(seven), seven },
 		{ "garbage in entry 5", hiscore_text(before_garbage) + "bob xyz\n" +
-		  hiscore_text(after_garbage), before_garbage },
+		  hiscore_text(after_garbage), concat(before_garbage, after_garbage) },
 		{ "a 20-byte name", hiscore_text(long_name), long_name },
 	};
 	for (auto &c : cases) {
