@@ -68,7 +68,9 @@ web_seat_start() {
 		echo "Port $port on $addr is taken: choose another with --port." >&2
 		exit 1
 	fi
-	# 48 random bits in 8 characters, all that VNC's password check reads.
+	# 48 random bits in 8 characters, all that VNC's password check reads: too many to
+	# guess through the network, so no blacklist, which would shut the player out too
+	# (every browser reaches Xvnc through the one websockify).
 	password=$(head -c 6 /dev/urandom | base64 | tr '+/' 'xy')
 	printf '%s\n' "$password" | vncpasswd -f |
 		python3 "$ROOT/scripts/lib/with_secret.py" Xvnc -displayfd 3 \
@@ -76,7 +78,7 @@ web_seat_start() {
 			-rfbport -1 -rfbunixpath "$work/seat.$index.sock" -rfbunixmode 0600 \
 			-SecurityTypes VncAuth -PasswordFile @SECRET@ -desktop "$name" \
 			-AcceptSetDesktopSize=0 -AcceptCutText=0 -SendCutText=0 -SendPrimary=0 \
-			-SetPrimary=0 3>"$number" >/dev/null 2>"$log" &
+			-SetPrimary=0 -UseBlacklist=0 3>"$number" >/dev/null 2>"$log" &
 	started+=($!)
 	wait_for_display "${started[-1]}" "$number" "$log" "The X server of $name" || exit 1
 	printf 'add %s . %s\n' "$display" "$web_cookie" | xauth -q -f "$work/xauth" source -
