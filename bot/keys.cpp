@@ -31,12 +31,6 @@ bool open_keyboard(Keyboard &k, Display *d, Window w)
 	return k.left && k.right && k.turn_plus && k.turn_minus && k.drop;
 }
 
-void focus_window(const Keyboard &k)
-{
-	XSetInputFocus(k.display, k.window, RevertToPointerRoot, CurrentTime);
-	XFlush(k.display);
-}
-
 void send_key(const Keyboard &k, BotKey key)
 {
 	KeyCode c = k.drop;
@@ -56,6 +50,9 @@ void send_key(const Keyboard &k, BotKey key)
 	default:
 		break;
 	}
+	// The focus again before every key: hiding and showing the window, or another
+	// client, may have moved it, and a key must reach the game and nothing else.
+	XSetInputFocus(k.display, k.window, RevertToPointerRoot, CurrentTime);
 	XTestFakeKeyEvent(k.display, c, True, CurrentTime);
 	XTestFakeKeyEvent(k.display, c, False, CurrentTime);
 	XFlush(k.display);

@@ -18,10 +18,8 @@ struct Keyboard {
 // Looks up the key codes. False when the server lacks XTest or one of the keys.
 bool open_keyboard(Keyboard &k, Display *d, Window w);
 
-// Gives the window the input focus, so that the keys go to it.
-void focus_window(const Keyboard &k);
-
-// Presses and releases the key that does `key`; turns follow k.sense.
+// Gives the window the focus and presses and releases the key that does `key`; turns
+// follow k.sense.
 // REQUIRES: key is not KEY_NONE.
 void send_key(const Keyboard &k, BotKey key);
 

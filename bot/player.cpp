@@ -312,8 +312,6 @@ int run_bot(const Options &o)
 		}
 		long now = now_ms();
 		if (s.button == BUTTON_PLAYING) {
-			if (last != BUTTON_PLAYING)
-				focus_window(b.keyboard);
 			b.playing_seen = true;
 			play(b, s, now);
 			last = s.button;
@@ -327,7 +325,8 @@ int run_bot(const Options &o)
 				return 0;
 			if (o.new_games)
 				start_next_game(b);
-		}
+		} else if (s.button == BUTTON_OVER && last == BUTTON_UNKNOWN && o.new_games)
+			start_next_game(b);   /* started on a finished game: not one of its own */
 		if (s.button == BUTTON_PAUSED)
 			b.key_pending = false;   /* keys are dropped while paused */
 		last = s.button;

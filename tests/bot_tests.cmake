@@ -15,7 +15,16 @@ if(TARGET dravik-bot)
     GAMES_DIR
     LABELS e2e)
 
-  # A duel of two level-5 bots to its end, the bots run as the real program.
+  # The bot run as the real program: a single game, then a duel of two level-5 bots to
+  # its end.
+  dravik_test(bot_single_e2e_test
+    SOURCES bot_single_e2e_test.cpp
+    LIBS dravik_bot_core dravik_x_support
+    GAMES_DIR
+    LABELS e2e)
+  target_compile_definitions(bot_single_e2e_test PRIVATE DRAVIK_BOT="$<TARGET_FILE:dravik-bot>")
+  add_dependencies(bot_single_e2e_test dravik-bot)
+
   dravik_test(bot_duel_e2e_test
     SOURCES bot_duel_e2e_test.cpp support/results_files.cpp
     LIBS dravik_bot_core dravik_x_support
