@@ -103,3 +103,21 @@ web_seat_start() {
 	fi
 	seat_address="http://$(public_host "$addr"):$port/#password=$password"
 }
+
+# web_seats_wait_for_players: returns once a player has logged in at every seat started
+# (Xvnc notes the pixel format it serves as soon as a password is taken), so that no
+# game runs before its players can see it. Fails when a process of the run has ended.
+web_seats_wait_for_players() {
+	local log pid
+	for log in "$work"/xvnc.*.log; do
+		until grep -q 'Server default pixel format' "$log"; do
+			for pid in "${started[@]}"; do
+				kill -0 "$pid" 2>/dev/null || {
+					echo "A seat's server ended before its player came." >&2
+					return 1
+				}
+			done
+			sleep 0.2
+		done
+	done
+}

@@ -1,7 +1,7 @@
 // What the browser tests share: the game's constants read from its headers, scripts/play
 // started with web seats on free ports, headless Chromium, and waiting with timeouts.
 'use strict';
-const { spawn } = require('node:child_process');
+const { spawn, spawnSync } = require('node:child_process');
 const fs = require('node:fs');
 const net = require('node:net');
 const path = require('node:path');
@@ -98,6 +98,13 @@ class Play {
 		this.child.stdout.on('data', (d) => { this.output += d; });
 		this.child.stderr.on('data', (d) => { this.output += d; });
 		this.child.on('exit', (code, signal) => { this.exited = { code, signal }; });
+		this.program = program;
+	}
+
+	// Whether the game runs yet, among the processes the script started.
+	gameRunning() {
+		const exact = this.program.replace(/[.*+?^${}()|[\]\\]/g, '\\$&');
+		return spawnSync('pgrep', ['-g', String(this.child.pid), '-f', `^${exact}( |$)`]).status === 0;
 	}
 
 	// The seats' addresses, once the script has printed that many.

@@ -16,7 +16,7 @@ missing() {
 	[ -z "${DRAVIK_WEB_REQUIRED:-}" ] || exit 1
 	exit 77
 }
-for tool in node npm /usr/bin/chromium Xvnc vncpasswd websockify xauth python3; do
+for tool in node npm /usr/bin/chromium Xvnc vncpasswd websockify xauth python3 pgrep; do
 	command -v "$tool" >/dev/null || missing "$tool"
 done
 [ -f /usr/share/novnc/core/rfb.js ] || missing noVNC

@@ -105,6 +105,7 @@ describe('a single seat', () => {
 			assert.equal((await seat.page.locator('#game').boundingBox()).width, 0, what);
 			await seat.page.close();
 		}
+		assert.equal(play.gameRunning(), false, 'the game waits for its player');
 	});
 
 	it('AddressLogsStraightInAndShowsTheWindowAtItsSize', async () => {
