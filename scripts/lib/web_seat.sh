@@ -113,7 +113,7 @@ web_seats_wait_for_players() {
 		until grep -q 'Server default pixel format' "$log"; do
 			for pid in "${started[@]}"; do
 				kill -0 "$pid" 2>/dev/null || {
-					echo "A seat's server ended before its player came." >&2
+					echo "A server of the run ended before the players came." >&2
 					return 1
 				}
 			done
