@@ -11,35 +11,53 @@ BOT_ROW_LIMIT=500
 BOT_SCREEN=(640 720)      # each server's screen: room for a duel window
 
 # bot_single_games LEVEL GAMES OUT: plays that many single games at the level; the bot's
-# lines ("game N: R rows") go to OUT.
+# lines ("game N: R rows") go to OUT. Fails when the bot or the game fails.
 bot_single_games() {
-	local display game
-	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || return 1
-	trap 'kill $xvfb_pid' EXIT
+	local display game bot status=0
+	players=()   # not local: the trap reads them when the subshell ends
+	trap 'kill "${players[@]}" 2>/dev/null || true' EXIT
+	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || status=$?
+	players+=("$xvfb_pid")   # also one that is slow to start
+	[ "$status" -eq 0 ] || return 1
 	"$build_dir/dravik" -m1 "$display" -p1 "level$1" >/dev/null 2>&1 &
 	game=$!
-	"$build_dir/dravik-bot" -d "$display" -l "$1" -n -q -g "$2" -r "$BOT_ROW_LIMIT" >"$3"
-	wait "$game"
+	players+=("$game")
+	"$build_dir/dravik-bot" -d "$display" -l "$1" -n -q -g "$2" -r "$BOT_ROW_LIMIT" >"$3" &
+	bot=$!
+	players+=("$bot")
+	# A failed game leaves the bot waiting for a window, a failed bot leaves the game
+	# waiting for moves: whichever ends first is checked (the trap ends the other).
+	wait -n "$game" "$bot" && wait "$bot" && wait "$game" ||
+		{ echo "scripts/bench: the single games of level $1 failed" >&2; return 1; }
 }
 
 # bot_duels GAMES: the best level against the weakest, that many duels; prints the best
-# level's wins.
+# level's wins. Fails when a bot or the game fails.
 bot_duels() {
-	local first second game strong=${BOT_LEVELS[-1]} weak=${BOT_LEVELS[0]}
-	servers=()   # not local: the trap reads them when the subshell ends
-	trap 'kill "${servers[@]}"' EXIT
-	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || return 1
-	servers+=("$xvfb_pid")
+	local first second game bot weak_bot strong=${BOT_LEVELS[-1]} weak=${BOT_LEVELS[0]} status=0
+	players=()   # not local: the trap reads them when the subshell ends
+	trap 'kill "${players[@]}" 2>/dev/null || true' EXIT
+	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || status=$?
+	players+=("$xvfb_pid")
+	[ "$status" -eq 0 ] || return 1
 	first=$display
-	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || return 1
-	servers+=("$xvfb_pid")
+	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || status=$?
+	players+=("$xvfb_pid")
+	[ "$status" -eq 0 ] || return 1
 	second=$display
 	"$build_dir/dravik" -m1 "$first" -m2 "$second" -p1 "level$strong" -p2 "level$weak" \
 		>/dev/null 2>&1 &
 	game=$!
+	players+=("$game")
 	"$build_dir/dravik-bot" -d "$second" -l "$weak" >/dev/null &
-	"$build_dir/dravik-bot" -d "$first" -l "$strong" -n -q -g "$1" >/dev/null
-	wait "$game"
+	weak_bot=$!
+	players+=("$weak_bot")
+	"$build_dir/dravik-bot" -d "$first" -l "$strong" -n -q -g "$1" >/dev/null &
+	bot=$!
+	players+=("$bot")
+	# As in bot_single_games; the strong bot quits the game, the weak one goes with it.
+	wait -n "$game" "$bot" "$weak_bot" && wait "$bot" && wait "$game" && wait "$weak_bot" ||
+		{ echo "scripts/bench: the duels failed" >&2; return 1; }
 	grep -c "^level$strong - " "$build_dir/bot-games/.dravik.log" || true
 }
 
@@ -55,21 +73,32 @@ rows_summary() {
 		}'
 }
 
-# bot_bench GAMES: runs it all (the levels side by side) and prints the tables.
+# bot_bench GAMES: runs it all (the levels side by side) and prints the tables. Call it
+# outside $( ), where set -e holds: it fails as soon as a level or the duels fail, and an
+# interrupt ends it. Both end all that it started.
 bot_bench() {
-	local games=$1 level pids=() wins
+	local games=$1 level job wins
+	bench_jobs=()   # not local: the trap reads them
 	bench_work=$(mktemp -d)
-	trap 'rm -rf "$bench_work"' EXIT
+	# Each job in its own process group (set -m), to be ended with all it started: its
+	# own trap may not run when it is killed. Out of the terminal's group, a Ctrl-C
+	# reaches only this shell.
+	trap 'for job in "${bench_jobs[@]}"; do kill -- -"$job" 2>/dev/null || true; done
+		wait; rm -rf "$bench_work"' EXIT
+	trap 'exit 130' INT
+	trap 'exit 143' TERM
 	rm -rf "$build_dir/bot-games"
 	cmake -DGAMES_DIR="$build_dir/bot-games/" -P "$ROOT/cmake/games_dir.cmake" >/dev/null
+	set -m
 	for level in "${BOT_LEVELS[@]}"; do
 		bot_single_games "$level" "$games" "$bench_work/level$level" &
-		pids+=($!)
+		bench_jobs+=($!)
 	done
 	bot_duels "$games" >"$bench_work/wins" &
-	pids+=($!)
-	for level in "${pids[@]}"; do
-		wait "$level"
+	bench_jobs+=($!)
+	set +m
+	for job in "${bench_jobs[@]}"; do
+		wait -n   # whichever ends first: a failure ends the run at once
 	done
 	wins=$(cat "$bench_work/wins")
 	echo "## The computer opponent"
