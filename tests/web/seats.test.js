@@ -231,7 +231,11 @@ describe('against the computer from a browser', { skip: !BOT && 'the computer op
 		const [address] = await play.addresses(1);
 		const seat = await Seat.open(browser.context, address);
 		assert.equal(await seat.state(), 'playing');
-		const picture = await seat.picture();
+		// The game starts once the seat is open: its first piece shows that it runs.
+		const picture = await waitFor('a piece in the field', async () => {
+			const p = await seat.picture();
+			return pieceColumns(p) && p;
+		});
 		assert.deepEqual([picture.width, picture.height], [K.WINDOW_WIDTH, K.DUEL_HEIGHT]);
 		await seat.click(...buttonMiddle(K.QUIT_Y));
 		// The computer and its X server are of the script's process group: all must end.
