@@ -30,6 +30,8 @@ protected:
 	{
 		stop(bot_);
 		stop(game_);
+		if (d_)
+			XCloseDisplay(d_);
 	}
 
 	void start_bot(const std::vector<std::string> &options)
