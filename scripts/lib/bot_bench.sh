@@ -13,12 +13,11 @@ BOT_SCREEN=(640 720)      # each server's screen: room for a duel window
 # bot_single_games LEVEL GAMES OUT: plays that many single games at the level; the bot's
 # lines ("game N: R rows") go to OUT. Fails when the bot or the game fails.
 bot_single_games() {
-	local display game bot status=0
+	local display game bot
 	players=()   # not local: the trap reads them when the subshell ends
 	trap 'kill "${players[@]}" 2>/dev/null || true' EXIT
-	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || status=$?
-	players+=("$xvfb_pid")   # also one that is slow to start
-	[ "$status" -eq 0 ] || return 1
+	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || return 1
+	players+=("$xvfb_pid")
 	"$build_dir/dravik" -m1 "$display" -p1 "level$1" >/dev/null 2>&1 &
 	game=$!
 	players+=("$game")
@@ -34,16 +33,14 @@ bot_single_games() {
 # bot_duels GAMES: the best level against the weakest, that many duels; prints the best
 # level's wins. Fails when a bot or the game fails.
 bot_duels() {
-	local first second game bot weak_bot strong=${BOT_LEVELS[-1]} weak=${BOT_LEVELS[0]} status=0
+	local first second game bot weak_bot strong=${BOT_LEVELS[-1]} weak=${BOT_LEVELS[0]}
 	players=()   # not local: the trap reads them when the subshell ends
 	trap 'kill "${players[@]}" 2>/dev/null || true' EXIT
-	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || status=$?
+	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || return 1
 	players+=("$xvfb_pid")
-	[ "$status" -eq 0 ] || return 1
 	first=$display
-	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || status=$?
+	start_xvfb "$bench_work" "${BOT_SCREEN[@]}" || return 1
 	players+=("$xvfb_pid")
-	[ "$status" -eq 0 ] || return 1
 	second=$display
 	"$build_dir/dravik" -m1 "$first" -m2 "$second" -p1 "level$strong" -p2 "level$weak" \
 		>/dev/null 2>&1 &

@@ -27,13 +27,16 @@ wait_for_display() {
 }
 
 # start_xvfb DIR WIDTH HEIGHT [OPTION...]: a private Xvfb with a 24-bit screen of that
-# size and those options, its files in DIR; its process id in $xvfb_pid (also when it
-# fails to start), its display in $display.
+# size and those options, its files in DIR; its process id in $xvfb_pid, its display in
+# $display. A server too slow to start is ended before it fails.
 start_xvfb() {
 	local number
 	number=$(mktemp "$1/display.XXXXXX")
 	Xvfb -displayfd 3 -screen 0 "${2}x${3}x24" -nolisten tcp "${@:4}" 3>"$number" \
 		>/dev/null 2>"$number.log" &
 	xvfb_pid=$!
-	wait_for_display "$xvfb_pid" "$number" "$number.log" Xvfb
+	wait_for_display "$xvfb_pid" "$number" "$number.log" Xvfb && return 0
+	kill "$xvfb_pid" 2>/dev/null || true
+	wait "$xvfb_pid" 2>/dev/null || true
+	return 1
 }
