@@ -110,7 +110,15 @@ void watch_drop(Bot &b, const View &s, long now)
 		if (spawned)
 			new_piece(b, next, now);
 	} else if (now - b.drop_time > DROP_TIMEOUT_MS) {
+		// The drop was lost (the focus moved as it was sent): a piece still falling near
+		// where it was is played on; gravity would take half a minute to land it.
 		b.drop_pending = false;
+		Placement seen;
+		if (find_near(s, b.piece, &seen)) {
+			b.piece = seen;
+			b.have_piece = true;
+			b.have_target = false;
+		}
 	}
 }
 

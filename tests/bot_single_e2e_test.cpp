@@ -1,6 +1,6 @@
 // The bot as the real program against the real game, on Xvfb, where it must act on
 // what it finds rather than on what it did: a finished game it is started on, and a
-// window that lost the keyboard focus while it played.
+// window that lost the keyboard focus while it played, and a key of its that was lost.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +13,8 @@ namespace {
 
 const char BOT_LEVEL[] = "5";
 const int GAME_END_DROPS = 40;   /* hard drops at the spawn that surely end a game */
+// Gravity takes over 20 s to bring a piece from the spawn this far in a new game.
+const int LOW_ROWS_FROM = 15;
 
 class BotSingle : public ::testing::Test {
 protected:
@@ -44,6 +46,17 @@ protected:
 	{
 		View v;
 		return read_screen(reader_, &v) && v.button == b;
+	}
+	// Blocks in the field's lowest rows: where the first pieces land, far below the spawn.
+	int low_blocks()
+	{
+		View v;
+		int n = 0;
+		if (read_screen(reader_, &v))
+			for (int c = 0; c < GRID_COLS; c++)
+				for (int row = LOW_ROWS_FROM; row <= v.floor_row; row++)
+					n += v.cells[c][row] != CELL_FREE;
+		return n;
 	}
 	Window focus()
 	{
@@ -84,6 +97,41 @@ TEST_F(BotSingle, KeysFindTheWindowAfterItLostTheFocus)
 	XSync(d_, False);
 	EXPECT_TRUE(wait_for([&] { return focus() == w_; })) << "the focus stayed away";
 	EXPECT_TRUE(button_reads(BUTTON_PLAYING));
+}
+
+// A key is lost when the focus moves at the moment it is sent. While the test holds
+// the keyboard, the bot's keys come to the test, which passes them on to the game, all
+// but the first hard drop. The bot must see the piece still falling and drop it again,
+// not leave it to gravity.
+TEST_F(BotSingle, ALostDropIsSentAgain)
+{
+	start_bot({});
+	ASSERT_TRUE(wait_for([&] { return focus() == w_; })) << "the bot never played";
+	ASSERT_EQ(GrabSuccess, XGrabKeyboard(d_, DefaultRootWindow(d_), False, GrabModeAsync,
+	                                     GrabModeAsync, CurrentTime));
+	bool dropped = false;
+	bool swallowed = wait_for([&] {
+		while (!dropped && XPending(d_)) {
+			XEvent e;
+			XNextEvent(d_, &e);
+			if (e.type != KeyPress && e.type != KeyRelease)
+				continue;
+			if (XLookupKeysym(&e.xkey, 0) == XK_space) {
+				dropped = e.type == KeyRelease;
+				continue;
+			}
+			e.xkey.window = w_;
+			XSendEvent(d_, w_, False, KeyPressMask | KeyReleaseMask, &e);
+		}
+		return dropped;
+	});
+	XUngrabKeyboard(d_, CurrentTime);
+	XSync(d_, False);
+	ASSERT_TRUE(swallowed) << "the bot sent no hard drop";
+
+	int before = low_blocks();
+	EXPECT_TRUE(wait_for([&] { return low_blocks() > before; }))
+		<< "the piece was left to gravity";
 }
 
 }  // namespace
