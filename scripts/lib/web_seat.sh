@@ -51,11 +51,8 @@ web_seats_prepare() {
 	mkdir -p "$work/www"
 	ln -s "$ROOT/data/web/index.html" "$ROOT/data/web/seat.js" "$NOVNC_DIR/core" \
 		"$NOVNC_DIR/vendor" "$work/www/"
-	# A cookie the servers take from the file whatever display it is filed under.
-	: >"$work/xauth"
-	chmod 600 "$work/xauth"
-	web_cookie=$(new_cookie)
-	printf 'add :0 . %s\n' "$web_cookie" | xauth -q -f "$work/xauth" source -
+	new_server_auth "$work/xauth"
+	web_cookie=$cookie
 }
 
 # web_seat_start INDEX NAME WIDTH HEIGHT ADDR PORT: a seat whose screen is WIDTH x HEIGHT,
@@ -81,7 +78,7 @@ web_seat_start() {
 			-SetPrimary=0 -UseBlacklist=0 3>"$number" >/dev/null 2>"$log" &
 	started+=($!)
 	wait_for_display "${started[-1]}" "$number" "$log" "The X server of $name" || exit 1
-	printf 'add %s . %s\n' "$display" "$web_cookie" | xauth -q -f "$work/xauth" source -
+	file_cookie "$display" "$web_cookie" "$work/xauth"
 
 	listen=$addr
 	case $listen in *:*) listen="[$listen]" ;; esac

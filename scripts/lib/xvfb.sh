@@ -3,9 +3,19 @@
 
 X_START_TENTHS=100   # tenths of a second that a server may take to start
 
-# new_cookie: a random MIT-MAGIC-COOKIE-1 for a server of the run, in hexadecimal.
-new_cookie() {
-	od -An -N16 -tx1 /dev/urandom | tr -d ' \n'
+# new_server_auth FILE: a private authority file holding a new random cookie (in
+# $cookie), filed under any display: a server given -auth FILE takes only that cookie.
+new_server_auth() {
+	: >"$1"
+	chmod 600 "$1"
+	cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+	file_cookie :0 "$cookie" "$1"
+}
+
+# file_cookie DISPLAY COOKIE FILE: files the cookie for the display in authority FILE,
+# for the clients that read it.
+file_cookie() {
+	printf 'add %s . %s\n' "$1" "$2" | xauth -q -f "$3" source -
 }
 
 # wait_for_display PID NUMBER_FILE LOG WHAT: waits until the X server PID has written its
