@@ -1,5 +1,5 @@
-// The hiscore store. The lock is a marker file that a game renames to take it: rename
-// is atomic, so of several games ending at once only one finds the marker.
+// The hiscore store: the tables' text form, and the update of the files at the end of a
+// game, under the lock of games_files.h.
 #include "results/hiscore_store.h"
 
 #include <fcntl.h>
@@ -7,14 +7,15 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <csignal>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include "results/games_files.h"
 #include "results/paths.h"
+#include "results/store_process.h"
 #include "rules/game.h"
 
 HiscoreTable hiscore_tables[TABLE_COUNT];
@@ -172,41 +173,6 @@ void format_log_line(char *out, size_t size, const char *winner, int32_t winner_
 	         time_text);
 }
 
-// The signals that would end the game while it holds the lock, leaving the marker under
-// its lock name for good. They wait until the lock is released; no handler is installed.
-static sigset_t held_signals()
-{
-	sigset_t set;
-	sigemptyset(&set);
-	sigaddset(&set, SIGHUP);
-	sigaddset(&set, SIGINT);
-	sigaddset(&set, SIGQUIT);
-	sigaddset(&set, SIGTERM);
-	return set;
-}
-
-// On success the held signals stay blocked, until release_lock.
-static bool take_lock(sigset_t *old_mask)
-{
-	sigset_t held = held_signals();
-
-	for (int i = 0; i < LOCK_TRIES; i++) {
-		sigprocmask(SIG_BLOCK, &held, old_mask);
-		if (rename(UNLOCK_FILE, LOCK_FILE) == 0)
-			return true;
-		sigprocmask(SIG_SETMASK, old_mask, nullptr);
-		usleep(LOCK_RETRY_USEC);
-	}
-	fprintf(stderr, "Sorry can't lock hiscore-file\n");
-	return false;
-}
-
-static void release_lock(const sigset_t *old_mask)
-{
-	rename(LOCK_FILE, UNLOCK_FILE);
-	sigprocmask(SIG_SETMASK, old_mask, nullptr);
-}
-
 // pwrite until every byte is written or a write fails.
 static bool write_at(int fd, const char *bytes, size_t size, off_t at)
 {
@@ -214,8 +180,11 @@ static bool write_at(int fd, const char *bytes, size_t size, off_t at)
 		ssize_t n = pwrite(fd, bytes, size, at);
 		if (n < 0 && errno == EINTR)
 			continue;
-		if (n <= 0)
+		if (n <= 0) {
+			if (n == 0)
+				errno = ENOSPC;
 			return false;
+		}
 		bytes += n;
 		size -= n;
 		at += n;
@@ -223,15 +192,16 @@ static bool write_at(int fd, const char *bytes, size_t size, off_t at)
 	return true;
 }
 
-// The file is rewritten in place, so that it keeps its owner and permissions: a new
-// file would belong to the player, who could then shut every other player out of it.
-// What goes beyond the old end is written first, and a file that cannot grow (a full
-// disk) is cut back to the old tables. The rest then overwrites the old bytes, and the
-// file is cut to the new length. A game killed at any moment leaves the old tables or
-// the new ones whole, at worst followed by bytes that no reading reaches.
-static void rewrite_hiscore_file(int count)
+// The file is rewritten in place, through the descriptor it was read from, so that it
+// keeps its owner and permissions: a new file would belong to the player, who could then
+// shut every other player out of it. What goes beyond the old end is written first, then
+// the rest overwrites the old bytes, and the file is cut to the new length: a game killed
+// at any moment leaves the old tables or the new ones whole, at worst followed by bytes
+// that no reading reaches. A rewrite that the file-size limit would cut short is not
+// begun, and one that fails midway (a full disk) puts the old bytes back.
+static void rewrite_hiscore_file(int fd, int count)
 {
-	char text[TABLES_TEXT_SIZE];
+	char text[TABLES_TEXT_SIZE], old_text[TABLES_TEXT_SIZE];
 	FILE *mem = fmemopen(text, sizeof text, "w");
 	if (!mem) {
 		perror(hiscore_path);
@@ -242,27 +212,44 @@ static void rewrite_hiscore_file(int count)
 	fclose(mem);
 
 	struct stat old;
-	int fd = open(hiscore_path, O_WRONLY | O_CREAT, 0666);
-	if (fd < 0 || fstat(fd, &old) != 0) {
+	if (fstat(fd, &old) != 0 || !size_allowed(old.st_size > length ? old.st_size : length)) {
 		perror(hiscore_path);
-		if (fd >= 0)
-			close(fd);
 		return;
 	}
 	off_t kept = old.st_size < length ? old.st_size : length;
-	bool written = write_at(fd, text + kept, length - kept, kept);
-	if (!written) {
-		int error = errno;   /* the failed write's, unless cutting back fails too */
-		if (ftruncate(fd, old.st_size) == 0)
-			errno = error;
-	} else
-		written = write_at(fd, text, kept, 0) && ftruncate(fd, length) == 0 && fsync(fd) == 0;
-	if (!written)
+	if (pread(fd, old_text, kept, 0) != kept) {
 		perror(hiscore_path);
-	close(fd);
+		return;
+	}
+	if (write_at(fd, text + kept, length - kept, kept) && write_at(fd, text, kept, 0) &&
+	    ftruncate(fd, length) == 0 && fsync(fd) == 0)
+		return;
+	int error = errno;
+	if (write_at(fd, old_text, kept, 0) && ftruncate(fd, old.st_size) == 0)
+		errno = error;   /* else the undoing's own failure is the one to tell */
+	perror(hiscore_path);
 }
 
-static void append_match_log()
+// One write of the whole line, cut back to the old end if it falls short.
+static void append_line(int fd, const char *line)
+{
+	size_t size = strlen(line);
+	struct stat old;
+	if (fstat(fd, &old) != 0 || !size_allowed(old.st_size + size)) {
+		perror(MATCH_LOG_FILE);
+		return;
+	}
+	ssize_t n = write(fd, line, size);
+	if (n == (ssize_t)size)
+		return;
+	int error = n < 0 ? errno : ENOSPC;
+	if (n <= 0 || ftruncate(fd, old.st_size) == 0)
+		errno = error;
+	perror(MATCH_LOG_FILE);
+}
+
+// A log that is missing is made, with rights that let every player's duel in.
+static void append_match_log(int dir)
 {
 	char line[LOG_LINE_SIZE], winner[NAME_SIZE], loser[NAME_SIZE];
 	const Player &w = players[winner_index], &l = players[loser_index];
@@ -271,78 +258,88 @@ static void append_match_log()
 	one_word(winner, sizeof winner, w.name);
 	one_word(loser, sizeof loser, l.name);
 	format_log_line(line, sizeof line, winner, w.score, loser, l.score, time(nullptr));
-	FILE *f = fopen(MATCH_LOG_FILE, "a");
-	if (!f) {
+	int fd = open_games_file(dir, MATCH_LOG_FILE, O_WRONLY | O_APPEND);
+	if (fd < 0 && errno == ENOENT)
+		fd = create_games_file(dir, MATCH_LOG_FILE);
+	if (fd < 0) {
 		perror(MATCH_LOG_FILE);
 		return;
 	}
-	bool written = fputs(line, f) >= 0 && fflush(f) == 0;
-	if (fclose(f) != 0 || !written)
-		perror(MATCH_LOG_FILE);
+	append_line(fd, line);
+	close(fd);
 }
 
-void give_up_games_group()
+// Reads the tables from fd: false, with the tables in memory as they were, when the
+// reading fails midway, since the file would be rewritten half empty.
+static bool read_hiscore_file(int fd, int count)
 {
-	if (setegid(getgid()) != 0) {
-		perror("setegid");
-		exit(EXIT_FAILURE);
+	HiscoreTable shown[TABLE_COUNT];
+	memcpy(shown, hiscore_tables, sizeof shown);
+	int copy = dup(fd);
+	FILE *f = copy >= 0 ? fdopen(copy, "r") : nullptr;
+	if (!f) {
+		if (copy >= 0)
+			close(copy);
+		perror(hiscore_path);
+		return false;
+	}
+	read_tables(f, count);
+	bool read = !ferror(f);
+	if (!read) {
+		perror(hiscore_path);
+		memcpy(hiscore_tables, shown, sizeof shown);
+	}
+	fclose(f);
+	return read;
+}
+
+static void place_results()
+{
+	char name[ENTRY_NAME_SIZE];
+	entry_name(name, players[winner_index].name);
+	place_in_table(hiscore_tables[0], name, players[winner_index].score);
+	if (is_duel()) {
+		entry_name(name, players[loser_index].name);
+		place_in_table(hiscore_tables[1], name, players[loser_index].score);
 	}
 }
 
-// The saved set-group-ID is the group the program was installed with; where it equals
-// the effective group there is nothing to take back. A failure leaves the files to the
-// player's own rights, which is the safe side.
-static void take_games_group()
-{
-	gid_t real, effective, saved;
-
-	if (getresgid(&real, &effective, &saved) == 0 && effective != saved &&
-	    setegid(saved) != 0)
-		perror("setegid");
-}
-
-static void store_results()
+void store_results()
 {
 	int count = is_duel() ? 2 : 1;
-	sigset_t old_mask;
+	GamesLock lock;
 
-	if (!take_lock(&old_mask))
+	if (!take_lock(lock))
 		return;
-	FILE *f = fopen(hiscore_path, "r");
-	bool have_tables = f != nullptr;
-	if (f) {
-		HiscoreTable shown[TABLE_COUNT];
-		memcpy(shown, hiscore_tables, sizeof shown);
-		read_tables(f, count);
-		// A file that fails midway would be rewritten half empty: treat it as unreadable.
-		have_tables = !ferror(f);
-		if (!have_tables) {
-			perror(hiscore_path);
-			memcpy(hiscore_tables, shown, sizeof shown);
-		}
-		fclose(f);
-	} else
+	// A file that may be read but not written is still read and shown; the reason it
+	// cannot be written is told where the rewrite would be.
+	int write_error = 0;
+	int fd = open_games_file(lock.dir, hiscore_path, debug_mode ? O_RDONLY : O_RDWR);
+	if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+		write_error = errno;
+		fd = open_games_file(lock.dir, hiscore_path, O_RDONLY);
+	}
+	if (fd < 0)
 		perror(hiscore_path);
-	if (have_tables) {
+	else if (read_hiscore_file(fd, count)) {
 		if (!debug_mode) {
-			char name[ENTRY_NAME_SIZE];
-			entry_name(name, players[winner_index].name);
-			place_in_table(hiscore_tables[0], name, players[winner_index].score);
-			if (is_duel()) {
-				entry_name(name, players[loser_index].name);
-				place_in_table(hiscore_tables[1], name, players[loser_index].score);
-			}
-			rewrite_hiscore_file(count);
+			place_results();
+			if (write_error) {
+				errno = write_error;
+				perror(hiscore_path);
+			} else
+				rewrite_hiscore_file(fd, count);
 		}
 		if (is_duel())
-			append_match_log();
+			append_match_log(lock.dir);
 	}
-	release_lock(&old_mask);
+	if (fd >= 0)
+		close(fd);
+	release_lock(lock);
 }
 
 void update_hiscores()
 {
-	take_games_group();
-	store_results();
-	give_up_games_group();
+	if (!store_in_store_process())
+		store_results();
 }

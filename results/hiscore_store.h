@@ -8,8 +8,6 @@
 const int TABLE_COUNT = 2;        /* duel: winners, losers; single play: table 0 only */
 const int TABLE_ENTRIES = 15;
 const int ENTRY_NAME_SIZE = 10;   /* a name of at most 9 bytes and its zero byte */
-const int LOCK_TRIES = 10;
-const int LOCK_RETRY_USEC = 200000;
 
 struct HiscoreTable {
 	char name[TABLE_ENTRIES][ENTRY_NAME_SIZE];   /* best first */
@@ -39,15 +37,11 @@ void write_tables(FILE *f, int count);
 void format_log_line(char *out, size_t size, const char *winner, int32_t winner_score,
                      const char *loser, int32_t loser_score, long when);
 
-// A program installed set-group-ID games keeps that group only as its saved
-// set-group-ID: main gives it up before anything else, and update_hiscores alone takes it
-// back, for the games directory. Ends the process with status 1 if it cannot be given up,
-// rather than run on with it.
-void give_up_games_group();
+// At the end of a game: lock, read the run's hiscore file, place the results (not in debug
+// mode), rewrite the file in place, append a duel to the match log, unlock. A file that
+// cannot be opened, or whose reading fails, is neither placed in nor rewritten. Every
+// failure is reported on standard error and none ends the process.
+void store_results();
 
-// At the end of a game, with the games directory's group taken back for this alone:
-// lock, read the run's hiscore file, place the results (not in debug mode), rewrite the
-// file whole through a new one renamed over it, append a duel to the match log, unlock.
-// A file that cannot be opened, or whose reading fails, is neither placed in nor
-// rewritten. Every failure is reported on standard error and none ends the process.
+// The end of a game's results: by the store process where there is one, else store_results.
 void update_hiscores();

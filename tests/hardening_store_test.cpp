@@ -3,7 +3,9 @@
 // while the lock is held, and sixteen games that end at the same moment.
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <signal.h>
+#include <sys/sysmacros.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +20,7 @@
 #include <random>
 #include <set>
 
+#include "results/games_files.h"
 #include "results/hiscore_store.h"
 #include "results/paths.h"
 #include "rules/game.h"
@@ -157,60 +160,66 @@ bool signal_pending(pid_t pid, int sig)
 	return false;
 }
 
-// The match log is a FIFO, so a duel's game blocks on opening it inside the locked
-// section, its tables already rewritten, until the test reads the log line from it: a
-// deterministic moment to signal it.
+// The game is held in its rewrite, inside the locked section, while the signal arrives.
+// Signals that stop a process (from a terminal, in a process group of the game's own) stop
+// it only once the lock is released, as the others end it only then.
 TEST_F(StoreFaults, SignalWhileTheLockIsHeldArrivesOnlyAfterTheLockIsReleased)
 {
 	const struct {
 		const char *what;
 		int sig;
 	} cases[] = {
-		{ "hang-up", SIGHUP },
-		{ "interrupt", SIGINT },
-		{ "termination", SIGTERM },
-		{ "quit", SIGQUIT },
+		{ "hang-up", SIGHUP }, { "interrupt", SIGINT }, { "termination", SIGTERM },
+		{ "quit", SIGQUIT }, { "user", SIGUSR1 }, { "alarm", SIGALRM },
+		{ "file-size limit", SIGXFSZ }, { "terminal stop", SIGTSTP },
+		{ "terminal input", SIGTTIN }, { "terminal output", SIGTTOU },
 	};
 	const std::vector<Entry> tables = ladder("d", 2 * TABLE_ENTRIES, 3000, 100);
 	for (const auto &c : cases) {
 		empty_dir(GAMES_DIR);
 		write_file(UNLOCK_FILE, "");
 		write_file(DUEL_HISCORE_FILE, hiscore_text(tables));
-		ASSERT_EQ(0, mkfifo(MATCH_LOG_FILE, 0644)) << c.what;
-		pid_t game = fork_game(err_path(0), [] {
+		LockGate gate;
+		pid_t game = fork_game(err_path(0), [&] {
 			struct rlimit no_core = { 0, 0 };
 			setrlimit(RLIMIT_CORE, &no_core);
+			setpgid(0, 0);
+			gate.hold_in_lock();
 			finish_duel("zed", 9000, "yan", 8000);
 			update_hiscores();
 		});
 		ASSERT_GT(game, 0) << c.what;
-		ASSERT_TRUE(wait_for([] { return exists(LOCK_FILE); }, GAME_END_MS))
-			<< c.what << ": the lock was never taken";
+		ASSERT_TRUE(gate.entered(GAME_END_MS)) << c.what << ": the lock was never taken";
+		ASSERT_TRUE(exists(LOCK_FILE)) << c.what;
 
 		kill(game, c.sig);
 		int status = 0;
-		bool died = false;
+		bool ended = false;
 		ASSERT_TRUE(wait_for([&] {
-			died = waitpid(game, &status, WNOHANG) == game;
-			return died || signal_pending(game, c.sig);
+			ended = waitpid(game, &status, WNOHANG | WUNTRACED) == game;
+			return ended || signal_pending(game, c.sig);
 		}, GAME_END_MS)) << c.what;
-		ASSERT_FALSE(died) << c.what << ": the game ended while it held the lock";
-		EXPECT_TRUE(exists(LOCK_FILE)) << c.what;
+		ASSERT_FALSE(ended) << c.what << ": the game ended or stopped while it held the lock";
 
-		// The log line the game is waiting to write; then it unlocks.
-		std::string log = read_file(MATCH_LOG_FILE);
-		status = wait_status(game, GAME_END_MS);
-		ASSERT_NE(-1, status) << c.what << ": the game never ended";
-		EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig)
+		gate.release();
+		ASSERT_TRUE(wait_for([&] { return waitpid(game, &status, WNOHANG | WUNTRACED) == game; },
+		                     GAME_END_MS)) << c.what << ": the game went on";
+		EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == c.sig) ||
+		            (WIFSTOPPED(status) && WSTOPSIG(status) == c.sig))
 			<< c.what << ": wait status " << status;
 		EXPECT_TRUE(exists(UNLOCK_FILE)) << c.what << ": the marker under its free name";
 		EXPECT_FALSE(exists(LOCK_FILE)) << c.what;
-		EXPECT_EQ(0u, log.find("zed - 9000 v yan - 8000 ")) << c.what << ": " << log;
+		EXPECT_EQ(0u, read_file(MATCH_LOG_FILE).find("zed - 9000 v yan - 8000 "))
+			<< c.what << ": " << read_file(MATCH_LOG_FILE);
 		ReadBack r = read_back(DUEL_HISCORE_FILE, 2);
 		EXPECT_EQ(2 * TABLE_ENTRIES, r.read) << c.what;
 		EXPECT_EQ(1, occurrences(r, 0, "zed")) << c.what << ": the result was stored first";
 		EXPECT_EQ(1, occurrences(r, 1, "yan")) << c.what;
 		EXPECT_EQ("", read_file(err_path(0))) << c.what;
+		if (WIFSTOPPED(status)) {
+			kill(game, SIGKILL);
+			waitpid(game, nullptr, 0);
+		}
 	}
 }
 
@@ -305,6 +314,180 @@ TEST_F(StoreFaults, SixteenGamesEndingAtOnceAreAllStored)
 		EXPECT_EQ(want, dir_names(GAMES_DIR)) << what << ": the marker is free, nothing left over";
 	}
 	RecordProperty("locked_out", locked_out);
+}
+
+// The games directory as another player may leave it. In place of each file: a link to a
+// file of the player's own, a second name of it, a FIFO, a device. The game reads and
+// writes none of them, does not wait on them, says so and frees the lock.
+TEST_F(StoreFaults, NothingButTheGamesOwnFilesIsReadOrWritten)
+{
+	const std::string own = std::string(GAMES_DIR) + "own";   /* as the player's ~/.bashrc */
+	const struct {
+		const char *what;
+		std::function<int(const char *)> plant;
+		const char *error;
+		const char *log_error;   /* where the log's write-only open tells it otherwise */
+	} kinds[] = {
+		{ "link", [&](const char *p) { return symlink(own.c_str(), p); },
+		  "Too many levels of symbolic links", nullptr },
+		{ "second name", [&](const char *p) { return link(own.c_str(), p); }, "Too many links",
+		  nullptr },
+		{ "FIFO", [](const char *p) { return mkfifo(p, 0666); }, "Invalid argument",
+		  "No such device or address" },
+		{ "device", [](const char *p) { return mknod(p, S_IFCHR | 0666, makedev(1, 3)); },
+		  "Invalid argument", nullptr },
+	};
+	for (const auto &k : kinds)
+		for (const char *file : { SINGLE_HISCORE_FILE, DUEL_HISCORE_FILE, MATCH_LOG_FILE }) {
+			std::string what = std::string(k.what) + " as " + file;
+			empty_dir(GAMES_DIR);
+			write_file(UNLOCK_FILE, "");
+			write_file(SINGLE_HISCORE_FILE, hiscore_text(ladder("s", TABLE_ENTRIES, 150, 10)));
+			write_file(DUEL_HISCORE_FILE, hiscore_text(ladder("d", 2 * TABLE_ENTRIES, 150, 5)));
+			write_file(own, "the player's own\n");
+			unlink(file);
+			if (k.plant(file) != 0) {
+				ASSERT_EQ(EPERM, errno) << what;   /* a device needs root to make */
+				continue;
+			}
+			pid_t game = fork_game(err_path(0), [&] {
+				if (file == SINGLE_HISCORE_FILE)
+					finish_single("zed", 9000);
+				else
+					finish_duel("zed", 9000, "yan", 8000);
+				update_hiscores();
+			});
+			EXPECT_EQ(0, wait_status(game, GAME_END_MS)) << what;
+			const char *error = file == MATCH_LOG_FILE && k.log_error ? k.log_error : k.error;
+			EXPECT_EQ(std::string(file) + ": " + error + "\n", read_file(err_path(0))) << what;
+			EXPECT_EQ("the player's own\n", read_file(own)) << what;
+			EXPECT_TRUE(exists(UNLOCK_FILE)) << what;
+		}
+}
+
+// A file-size limit at every length that the store could be cut at: the game is not
+// killed, each file stays whole, the old one or the new, and a log line whole or absent.
+TEST_F(StoreFaults, FileSizeLimitAtAnyLengthLeavesEveryFileWhole)
+{
+	const std::string tables = hiscore_text(ladder("d", 2 * TABLE_ENTRIES, 3000, 100));
+	const std::string log = hiscore_text(ladder("an old line of the log ", 12, 1, 0));
+	const std::string line = "zed - 9000 v yan - 8000 ";
+	std::string err;   /* through a pipe: a file would be held to the limit too */
+	auto run = [&](rlim_t limit) {
+		write_file(DUEL_HISCORE_FILE, tables);
+		write_file(MATCH_LOG_FILE, log);
+		int messages[2];
+		EXPECT_EQ(0, pipe(messages));
+		pid_t game = fork_game(err_path(0), [&] {
+			struct rlimit fsize = { limit, limit };
+			setrlimit(RLIMIT_FSIZE, &fsize);
+			dup2(messages[1], 2);
+			finish_duel("zed", 9000, "yan", 8000);
+			update_hiscores();
+		});
+		close(messages[1]);
+		int status = wait_status(game, GAME_END_MS);
+		char text[512];
+		ssize_t n = read(messages[0], text, sizeof text);
+		err.assign(text, n > 0 ? n : 0);
+		close(messages[0]);
+		return status;
+	};
+	ASSERT_EQ(0, run(RLIM_INFINITY));
+	const std::string stored = read_file(DUEL_HISCORE_FILE);
+	const size_t logged = read_file(MATCH_LOG_FILE).size();
+	for (size_t limit = 0; limit <= logged; limit++) {
+		std::string at = "limit " + std::to_string(limit);
+		ASSERT_EQ(0, run(limit)) << at;
+		std::string now_log = read_file(MATCH_LOG_FILE);
+		bool fits = limit >= std::max(tables.size(), stored.size()), log_fits = limit >= logged;
+		EXPECT_EQ(fits ? stored : tables, read_file(DUEL_HISCORE_FILE)) << at;
+		EXPECT_EQ(log_fits ? logged : log.size(), now_log.size()) << at;
+		EXPECT_EQ(0u, now_log.find(log_fits ? log + line : log)) << at;
+		EXPECT_EQ((fits ? "" : std::string(DUEL_HISCORE_FILE) + ": File too large\n") +
+		          (log_fits ? "" : std::string(MATCH_LOG_FILE) + ": File too large\n"),
+		          err) << at;
+		EXPECT_TRUE(exists(UNLOCK_FILE)) << at;
+	}
+}
+
+// A game killed while it holds the lock leaves the marker under the lock name; once it
+// has stood there STALE_LOCK_SECONDS the next game takes it back, and not before. A
+// stopped game still holds its lock, and no game overrides it.
+TEST_F(StoreFaults, LockOfAGameThatIsGoneIsTakenBackAfterTheSafeDelayOnly)
+{
+	const struct {
+		const char *what;
+		int sig;
+		bool taken_back;
+	} cases[] = { { "killed", SIGKILL, true }, { "stopped", SIGSTOP, false } };
+	for (const auto &c : cases) {
+		empty_dir(GAMES_DIR);
+		write_file(UNLOCK_FILE, "");
+		write_file(SINGLE_HISCORE_FILE, hiscore_text(ladder("s", TABLE_ENTRIES, 150, 10)));
+		LockGate gate;
+		pid_t holder = fork_game(err_path(0), [&] {
+			gate.hold_in_lock();
+			finish_single("holder", 0);
+			update_hiscores();
+		});
+		ASSERT_TRUE(gate.entered(GAME_END_MS)) << c.what;
+		kill(holder, c.sig);
+		auto late_game = [&] {
+			pid_t game = fork_game(err_path(1), [] {
+				finish_single("late", 9000);
+				update_hiscores();
+			});
+			EXPECT_EQ(0, wait_status(game, GAME_END_MS)) << c.what;
+			return read_file(err_path(1));
+		};
+		EXPECT_EQ(LOCK_MESSAGE, late_game()) << c.what << ", before the delay";
+		struct stat marker;
+		ASSERT_EQ(0, lstat(LOCK_FILE, &marker)) << c.what;
+		ASSERT_TRUE(wait_for([&] { return time(nullptr) - marker.st_ctime > STALE_LOCK_SECONDS; },
+		                     (STALE_LOCK_SECONDS + 2) * 1000));
+		EXPECT_EQ(c.taken_back ? "" : LOCK_MESSAGE, late_game()) << c.what << ", after it";
+		EXPECT_EQ(c.taken_back, read_back(SINGLE_HISCORE_FILE, 1).entries[0].name == "late")
+			<< c.what;
+		if (!c.taken_back) {
+			kill(holder, SIGCONT);
+			gate.release();
+		}
+		EXPECT_NE(-1, wait_status(holder, GAME_END_MS)) << c.what;
+		EXPECT_TRUE(exists(UNLOCK_FILE)) << c.what << ": the marker is free again";
+	}
+}
+
+// A duel that finds no match log makes one that the next player's duel can append to,
+// whatever the first player's umask: with the set-group-ID install's group and rights.
+TEST_F(StoreFaults, MatchLogMadeByOnePlayerTakesTheNextPlayersDuels)
+{
+	if (geteuid() != 0)
+		GTEST_SKIP() << "players of their own need root";
+	const gid_t GROUP = 42424;   /* the group that the games' store processes hold */
+	ASSERT_EQ(0, chown(GAMES_DIR, 0, GROUP));
+	ASSERT_EQ(0, chmod(GAMES_DIR, 02775));
+	write_file(DUEL_HISCORE_FILE, hiscore_text(ladder("d", 2 * TABLE_ENTRIES, 150, 5)));
+	ASSERT_EQ(0, chown(DUEL_HISCORE_FILE, 0, GROUP));
+	ASSERT_EQ(0, chmod(DUEL_HISCORE_FILE, 0664));
+	for (uid_t player : { 42001, 42002 }) {
+		pid_t game = fork_game(err_path(0), [&] {
+			umask(077);
+			if (setgroups(0, nullptr) || setresgid(player, GROUP, GROUP) ||
+			    setresuid(player, player, player))
+				_exit(3);
+			finish_duel("w" + std::to_string(player), 9000, "l", 8000);
+			update_hiscores();
+		});
+		EXPECT_EQ(0, wait_status(game, GAME_END_MS)) << player;
+		EXPECT_EQ("", read_file(err_path(0))) << player;
+	}
+	struct stat st;
+	ASSERT_EQ(0, lstat(MATCH_LOG_FILE, &st));
+	EXPECT_EQ(0664u, st.st_mode & 07777);
+	EXPECT_EQ(GROUP, st.st_gid);
+	EXPECT_EQ(2u, read_lines(MATCH_LOG_FILE).size());
+	EXPECT_EQ(0, chown(GAMES_DIR, 0, 0) | chmod(GAMES_DIR, 0755));
 }
 
 }  // namespace

@@ -52,19 +52,24 @@ int run(const std::string &command)
 	return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// "real effective saved filesystem" group IDs of a process, from /proc.
+// "real effective saved filesystem | supplementary" group IDs of a process, from /proc.
 std::string group_ids(pid_t pid)
 {
 	std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-	std::string line;
+	std::string line, ids;
 	while (std::getline(in, line))
 		if (line.compare(0, 4, "Gid:") == 0) {
 			std::istringstream fields(line.substr(4));
 			std::string r, e, s, f;
 			fields >> r >> e >> s >> f;
-			return r + " " + e + " " + s + " " + f;
+			ids = r + " " + e + " " + s + " " + f;
+		} else if (line.compare(0, 7, "Groups:") == 0) {
+			std::istringstream fields(line.substr(7));
+			ids += " |";
+			for (std::string g; fields >> g;)
+				ids += " " + g;
 		}
-	return "";
+	return ids;
 }
 
 std::string process_name(pid_t pid)
@@ -205,9 +210,9 @@ TEST_F(SetgidInstall, ProgramAndGamesDirectoryBelongToGroupGames)
 	}
 }
 
-// The player's game holds the group only as its saved set-group-ID while it plays, and
-// again after it has stored its result; the result lands in the hiscore file, and
-// nothing that the environment names is written.
+// The player's game talks to X without the group in any slot; its store process holds it
+// only as its saved set-group-ID between games. The result lands in the hiscore file,
+// and nothing that the environment names is written.
 TEST_F(SetgidInstall, PlayerHoldsGroupOnlyToStoreResults)
 {
 	std::string single = games_dir() + "/.dravik.hiscore.single";
@@ -243,8 +248,12 @@ TEST_F(SetgidInstall, PlayerHoldsGroupOnlyToStoreResults)
 	ASSERT_EQ("dravik", process_name(game.pid));
 
 	std::string player = std::to_string(player_gid), games = std::to_string(games_gid);
-	std::string playing = player + " " + player + " " + games + " " + player;
-	EXPECT_EQ(playing, group_ids(game.pid)) << "while playing: real effective saved fs";
+	std::string playing = player + " " + player + " " + player + " " + player + " | " + player;
+	std::string storing = player + " " + player + " " + games + " " + player + " | " + player;
+	EXPECT_EQ(playing, group_ids(game.pid)) << "the X process: real effective saved fs | groups";
+	std::string pid = std::to_string(game.pid);
+	pid_t store = atoi(read_file("/proc/" + pid + "/task/" + pid + "/children").c_str());
+	EXPECT_EQ(storing, group_ids(store)) << "the store process, between games";
 
 	auto stored = [&] { return file_state(single).text != single_before.text; };
 	for (int i = 0; i < MAX_DROPS && !stored(); i++) {
