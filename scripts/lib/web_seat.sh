@@ -3,7 +3,8 @@
 # directory, and websockify serving the seat's page and carrying its VNC connection.
 # Each seat has a random password, handed to Xvnc through an in-memory file and printed
 # only in the seat's address, after '#', where the page reads it: it never reaches a disk
-# or a server's log. Without it the VNC server shows nothing and takes no key.
+# or a server's log. Without it the VNC server shows nothing and takes no key. The address
+# is printed only once the seat's own websockify holds its port.
 #
 # The caller sources common.sh and xvfb.sh, and before web_seat_start sets:
 #   work     a private directory (mode 700), removed when the run ends
@@ -19,6 +20,19 @@ SEAT_STARTUP_TENTHS=100   # tenths of a second that a seat's websockify may take
 port_open() {
 	# Bounded: a connection to an address that drops packets would wait for minutes.
 	timeout 2 bash -c ': <>"/dev/tcp/$1/$2"' _ "$1" "$2" 2>/dev/null
+}
+
+# owns_port PID PORT: whether process PID holds every socket listening on TCP port PORT,
+# on any address, and there is one: then what connects to the port reaches PID alone.
+owns_port() {
+	local inode found=
+	for inode in $(cat /proc/net/tcp /proc/net/tcp6 2>/dev/null |
+		awk -v port="$(printf ':%04X' "$2")" '$4 == "0A" && $2 ~ port "$" { print $10 }'); do
+		[ -n "$(find "/proc/$1/fd" -lname "socket:\\[$inode\\]" -print -quit 2>/dev/null)" ] ||
+			return 1
+		found=1
+	done
+	[ -n "$found" ]
 }
 
 # The address to connect to a service listening on ADDR, from this machine.
@@ -96,6 +110,12 @@ web_seat_start() {
 	if [ "$i" -ge "$SEAT_STARTUP_TENTHS" ]; then
 		echo "websockify did not start on $addr:$port:" >&2
 		cat "$work/websockify.$index.log" >&2
+		exit 1
+	fi
+	# Another program may have bound the port since it was found free: the address, and
+	# with it the password, goes to none but this websockify.
+	if ! owns_port "${started[-1]}" "$port"; then
+		echo "Another program took port $port on $addr: choose another with --port." >&2
 		exit 1
 	fi
 	seat_address="http://$(public_host "$addr"):$port/#password=$password"

@@ -46,16 +46,20 @@ describe('scripts/play refuses what it cannot do', () => {
 		{ name: 'ListenWithoutAddress', args: ['--web', '--listen'], status: 2 },
 		{ name: 'ComputerWithoutItsProgram', args: ['--computer', '2'], status: 1,
 			display: ':99', message: /computer opponent .* is not built/ },
+		{ name: 'PortBoundByAnotherProgramOnceFoundFree', args: ['--web', '--port', '6097'],
+			env: { PATH: `${__dirname}/stranger:${process.env.PATH}` }, status: 1,
+			message: /Another program took port/ },
 	];
 	for (const c of cases) {
 		it(c.name, () => {
 			const env = { ...process.env, DRAVIK_PROGRAM: PROGRAM,
-				DRAVIK_BOT: '/nonexistent/dravik-bot' };
+				DRAVIK_BOT: '/nonexistent/dravik-bot', ...c.env };
 			delete env.DISPLAY;
 			if (c.display)
 				env.DISPLAY = c.display;
 			const run = spawnSync('bash', [path.join(ROOT, 'scripts/play'), ...c.args],
 				{ env, encoding: 'utf8', timeout: 20000 });
+			assert.doesNotMatch(run.stdout, /password=/, c.name);
 			assert.equal(run.status, c.status, `${c.name}: ${run.stderr}`);
 			assert.match(run.stderr, c.message || /usage: scripts\/play/, c.name);
 		});
