@@ -284,6 +284,10 @@ static bool read_hiscore_file(int fd, int count)
 		return false;
 	}
 	read_tables(f, count);
+	// Empty places are shown as they will read back once stored.
+	for (int t = 0; t < count; t++)
+		for (int i = 0; i < TABLE_ENTRIES; i++)
+			entry_name(hiscore_tables[t].name[i], hiscore_tables[t].name[i]);
 	bool read = !ferror(f);
 	if (!read) {
 		perror(hiscore_path);

@@ -411,6 +411,7 @@ TEST_F(UpdateHiscores, DamagedFileIsRewrittenWithoutGarbage)
 		while (want.size() < (size_t)TABLE_ENTRIES)
 			want.push_back({ "-", 0 });
 		EXPECT_EQ(lines_of(want), read_lines(SINGLE_HISCORE_FILE)) << c.what;
+		EXPECT_EQ(lines_of(want), table_lines(1)) << c.what << ": shown as stored";
 		expect_dir({ SINGLE_NAME, UNLOCK_NAME }, c.what);
 	}
 }
