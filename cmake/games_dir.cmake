@@ -14,56 +14,30 @@
 if(NOT GAMES_DIR)
   message(FATAL_ERROR "games_dir.cmake: name the directory with -DGAMES_DIR=<dir>")
 endif()
-# File names are appended with a slash of their own.
-string(REGEX REPLACE "(.)/+$" "\\1" GAMES_DIR "${GAMES_DIR}")
 if(NOT DEFINED GAMES_DIR_MODE)
   set(GAMES_DIR_MODE 777)
 endif()
 if(NOT DEFINED GAMES_FILE_MODE)
   set(GAMES_FILE_MODE 666)
 endif()
+find_program(DRAVIK_PERL perl)
+if(NOT DRAVIK_PERL)
+  message(FATAL_ERROR "games_dir.cmake: perl is needed to make the games directory")
+endif()
 
 include("${CMAKE_CURRENT_LIST_DIR}/games_files.cmake")
 
-# _dravik_own(<mode> <path>): the group first, since a change of group may clear the
-# set-group-ID bit that the mode sets.
-function(_dravik_own mode path)
-  if(GAMES_GROUP)
-    execute_process(COMMAND chgrp "${GAMES_GROUP}" "${path}" RESULT_VARIABLE failed)
-    if(failed)
-      message(FATAL_ERROR "games_dir.cmake: cannot give ${path} to group ${GAMES_GROUP}")
-    endif()
-  endif()
-  execute_process(COMMAND chmod ${mode} "${path}" RESULT_VARIABLE failed)
-  if(failed)
-    message(FATAL_ERROR "games_dir.cmake: cannot set mode ${mode} on ${path}")
-  endif()
-endfunction()
-
-# _dravik_create(<file> <text>): the file with that text, unless it exists.
-function(_dravik_create file text)
-  set(path "${GAMES_DIR}/${file}")
-  if(EXISTS "${path}" OR IS_SYMLINK "${path}")
-    message(STATUS "Keeping ${path}")
-    return()
-  endif()
-  message(STATUS "Creating ${path}")
-  file(WRITE "${path}" "${text}")
-  _dravik_own(${GAMES_FILE_MODE} "${path}")
-endfunction()
-
-if(NOT IS_DIRECTORY "${GAMES_DIR}")
-  message(STATUS "Creating ${GAMES_DIR}")
-  file(MAKE_DIRECTORY "${GAMES_DIR}")
-  _dravik_own(${GAMES_DIR_MODE} "${GAMES_DIR}")
-endif()
-
-_dravik_create(.dravik.hiscore.single "${DRAVIK_SINGLE_START}")
-_dravik_create(.dravik.hiscore "${DRAVIK_DUEL_START}")
-_dravik_create(.dravik.log "")
-# While a game holds the lock the marker is under the lock name: leave it to that game.
-if(EXISTS "${GAMES_DIR}/.dravik.lock")
-  message(STATUS "Keeping ${GAMES_DIR}/.dravik.lock: a game holds the lock")
-else()
-  _dravik_create(.dravik.unlock "")
+# games_files.pl does the work, shared with the Debian package's post-install script.
+execute_process(
+  COMMAND "${DRAVIK_PERL}" "${CMAKE_CURRENT_LIST_DIR}/games_files.pl" "${GAMES_DIR}"
+          ${GAMES_DIR_MODE} ${GAMES_FILE_MODE} "${DRAVIK_SINGLE_START}"
+          "${DRAVIK_DUEL_START}" ${GAMES_GROUP}
+  RESULT_VARIABLE _dravik_failed OUTPUT_VARIABLE _dravik_done ERROR_VARIABLE _dravik_error)
+string(REGEX REPLACE "\n$" "" _dravik_done "${_dravik_done}")
+string(REPLACE "\n" ";" _dravik_done "${_dravik_done}")
+foreach(line IN LISTS _dravik_done)
+  message(STATUS "${line}")
+endforeach()
+if(_dravik_failed)
+  message(FATAL_ERROR "games_dir.cmake: ${_dravik_error}")
 endif()

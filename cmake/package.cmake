@@ -16,6 +16,10 @@ endif()
 string(REGEX REPLACE "(.)/+$" "\\1" DRAVIK_PACKAGE_GAMES_DIR "${DRAVIK_HISCORE_DIR}")
 
 include(${CMAKE_CURRENT_LIST_DIR}/games_files.cmake)
+# The post-install script carries the script that makes the games directory's files.
+file(READ ${CMAKE_CURRENT_LIST_DIR}/games_files.pl DRAVIK_GAMES_FILES_PL)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${CMAKE_CURRENT_LIST_DIR}/games_files.pl)
 foreach(script postinst postrm)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/${script}.in
                  ${PROJECT_BINARY_DIR}/debian/${script} @ONLY)

@@ -1,0 +1,76 @@
+#!/usr/bin/perl
+# Makes the games directory and its files where they are missing, for an install
+# (games_dir.cmake) and for the Debian package's post-install script, which carries this
+# script whole. Needs only perl-base.
+#   perl games_files.pl <dir> <dir mode> <file mode> <single-play table> <duel tables> [<group>]
+# Prints "Creating <path>" or "Keeping <path>" for each name.
+# The group may write the directory (all may, without a group), and so may swap any name
+# in it for a link to a file it could not write. Nothing here follows a link or sets an
+# owner or a mode by path: each file is made new, never opened when its name exists, and
+# gets its group and mode through its descriptor, so a name swapped meanwhile costs only
+# the file made here.
+use strict;
+use warnings;
+use Errno qw(EEXIST);
+use Fcntl qw(O_CREAT O_DIRECTORY O_EXCL O_NOFOLLOW O_NONBLOCK O_RDONLY O_WRONLY);
+
+my ($dir, $dir_mode, $file_mode, $single, $duel, $group) = @ARGV;
+defined $duel or die "usage: games_files.pl <dir> <dir mode> <file mode> <single-play table> <duel tables> [<group>]\n";
+$dir =~ s{(.)/+$}{$1};   # names are appended with a slash of their own
+my $gid = -1;            # the group left as it is
+if (defined $group) {
+	$gid = getgrnam($group);
+	defined $gid or die "no group $group\n";
+}
+
+# own(<handle>, <mode>, <path>): the group first, since a change of group may clear the
+# set-group-ID bit that the mode sets.
+sub own {
+	my ($handle, $mode, $path) = @_;
+	chown(-1, $gid, $handle) or die "cannot give $path to group $group: $!\n";
+	chmod(oct($mode), $handle) or die "cannot set mode $mode on $path: $!\n";
+}
+
+# make_parents(<dir>): the directory and those above it, as mkdir -p makes them.
+sub make_parents {
+	my ($path) = @_;
+	return if $path eq '' || -d $path;
+	(my $up = $path) =~ s{/*[^/]*$}{};
+	make_parents($up);
+	mkdir($path) or -d $path or die "cannot create $path: $!\n";
+}
+
+# create(<name>, <text>): the file with that text, unless the name exists.
+sub create {
+	my ($name, $text) = @_;
+	my $path = "$dir/$name";
+	my $file;
+	if (!sysopen($file, $path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK, 0600)) {
+		$! == EEXIST or die "cannot create $path: $!\n";
+		print "Keeping $path\n";
+		return;
+	}
+	print "Creating $path\n";
+	(syswrite($file, $text) // -1) == length($text) or die "cannot write $path: $!\n";
+	own($file, $file_mode, $path);
+	close($file) or die "cannot write $path: $!\n";
+}
+
+if (!-d $dir) {
+	print "Creating $dir\n";
+	(my $parent = $dir) =~ s{/*[^/]*$}{};
+	make_parents($parent);
+	mkdir($dir, 0700) or die "cannot create $dir: $!\n";   # no one else's until its mode is set
+	sysopen(my $handle, $dir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW) or die "cannot open $dir: $!\n";
+	own($handle, $dir_mode, $dir);
+	close($handle);
+}
+create('.dravik.hiscore.single', $single);
+create('.dravik.hiscore', $duel);
+create('.dravik.log', '');
+# While a game holds the lock the marker is under the lock name: leave it to that game.
+if (-e "$dir/.dravik.lock") {
+	print "Keeping $dir/.dravik.lock: a game holds the lock\n";
+} else {
+	create('.dravik.unlock', '');
+}
