@@ -24,6 +24,13 @@ dravik_test(install_setgid_test SOURCES install_setgid_test.cpp LIBS dravik_x_su
 target_compile_definitions(install_setgid_test PRIVATE
   DRAVIK_CMAKE="${CMAKE_COMMAND}" DRAVIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 
+# Both installers' games directory files, raced by a member of group games.
+dravik_test(install_race_test SOURCES install_race_test.cpp LABELS install)
+target_compile_definitions(install_race_test PRIVATE
+  DRAVIK_CMAKE="${CMAKE_COMMAND}" GAMES_DIR_SCRIPT="${PROJECT_SOURCE_DIR}/cmake/games_dir.cmake"
+  POSTINST="${PROJECT_BINARY_DIR}/debian/postinst"
+  PACKAGE_GAMES_DIR="${DRAVIK_PACKAGE_GAMES_DIR}" PACKAGE_PROGRAM="${DRAVIK_PACKAGE_PROGRAM}")
+
 # The README's pictures: a driver that plays the real game under Xvfb, run by
 # scripts/screenshots, which makes PNG images of its pictures and checks them. The game
 # it plays keeps its games directory in the build; the suite's pictures go there too.
