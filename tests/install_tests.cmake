@@ -25,7 +25,8 @@ target_compile_definitions(install_setgid_test PRIVATE
   DRAVIK_CMAKE="${CMAKE_COMMAND}" DRAVIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 
 # Both installers' games directory files, raced by a member of group games.
-dravik_test(install_race_test SOURCES install_race_test.cpp LABELS install)
+dravik_test(install_race_test SOURCES install_race_test.cpp support/results_files.cpp
+            LABELS install)
 target_compile_definitions(install_race_test PRIVATE
   DRAVIK_CMAKE="${CMAKE_COMMAND}" GAMES_DIR_SCRIPT="${PROJECT_SOURCE_DIR}/cmake/games_dir.cmake"
   POSTINST="${PROJECT_BINARY_DIR}/debian/postinst"

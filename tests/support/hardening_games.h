@@ -33,16 +33,15 @@ int occurrences(const ReadBack &r, int t, const std::string &name);
 // The signals that the store holds are left at their defaults in it.
 pid_t fork_game(const std::string &err_path, const std::function<void()> &body);
 
-// A game forked after hold_in_lock() stops inside its locked section, at the fsync that
-// ends its rewrite, until release() is called; entered() waits for it to get there.
-// This executable's fsync stands in for the C library's to do it.
+// A game forked after hold_in_lock() stops inside its locked section, in the fsync that
+// ends its rewrite (this executable's fsync stands in for the C library's), until
+// release(); entered() waits for it to get there.
 struct LockGate {
+	int in[2], out[2];   /* game to test, test to game */
 	LockGate();
-	~LockGate();
-	void hold_in_lock();            /* in the forked game */
+	void hold_in_lock();
 	bool entered(int timeout_ms);
 	void release();
-	int in[2], out[2];              /* game to test, test to game */
 };
 
 // Waits up to timeout_ms for pid to end; its wait status, or -1 if it still runs (it is
