@@ -1,7 +1,7 @@
 # Installation: `cmake --install` onto a system, and the same rules as CPack's packages
 # use them (package.cmake). The rules come in three components:
-#   game     the program in the games binary directory, its manual page, desktop entry
-#            and icon: what a package ships
+#   game     the program in the games binary directory, its manual page, desktop entry,
+#            icon and AppStream metadata: what a package ships
 #   system   what only an install onto a system does, and a package's post-install
 #            script does in its place: the games directory with its files, made only
 #            when missing, and, with DRAVIK_SETGID_GAMES, the program set-group-ID games
@@ -16,6 +16,8 @@ set(DRAVIK_SETGID_GAMES "AUTO" CACHE STRING
     "Install the game set-group-ID games, its games directory writable by that group: ON, OFF, or AUTO (on when the install runs as root)")
 set_property(CACHE DRAVIK_SETGID_GAMES PROPERTY STRINGS AUTO ON OFF)
 set(DRAVIK_GAMES_GROUP "games")
+set(DRAVIK_HOMEPAGE "https://dravik.example.org/" CACHE STRING
+    "The game's home page, named by the AppStream metadata and the Debian package")
 
 # Manual pages and changelogs are installed compressed: -n keeps the name and the time
 # out of the header, so that a rebuild gives the same bytes.
@@ -38,6 +40,14 @@ install(FILES data/dravik.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications COMPONENT game)
 install(FILES data/dravik.svg
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps COMPONENT game)
+# The AppStream metadata is named after its component's id. Its screenshots are the
+# README's pictures, published at the home page below docs/.
+string(REGEX REPLACE "/+$" "" DRAVIK_PICTURES "${DRAVIK_HOMEPAGE}")
+string(APPEND DRAVIK_PICTURES "/docs")
+configure_file(data/dravik.metainfo.xml.in
+               ${PROJECT_BINARY_DIR}/org.example.dravik.metainfo.xml @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/org.example.dravik.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo COMPONENT game)
 
 # The installed program's path at install time, when DESTDIR and the prefix are known.
 if(IS_ABSOLUTE "${DRAVIK_GAMES_BINDIR}")

@@ -35,6 +35,7 @@ set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "dravik")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "${DRAVIK_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${DRAVIK_HOMEPAGE}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "falling blocks for X, alone or as a duel across two displays")
 # CPack indents every line: lines are kept short here.
 set(CPACK_PACKAGE_DESCRIPTION "\
