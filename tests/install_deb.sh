@@ -36,7 +36,8 @@ check "the package's files" same_text "$files" "./usr/games/dravik
 ./usr/share/doc/dravik/changelog.gz
 ./usr/share/doc/dravik/copyright
 ./usr/share/icons/hicolor/scalable/apps/dravik.svg
-./usr/share/man/man6/dravik.6.gz"
+./usr/share/man/man6/dravik.6.gz
+./usr/share/metainfo/org.example.dravik.metainfo.xml"
 check "every file root's" sh -c "! printf '%s\n' '$contents' | awk '{ print \$2 }' | grep -v '^root/root$'"
 check "program shipped plain, made set-group-ID on install" \
 	sh -c "printf '%s\n' '$contents' | grep -q '^-rwxr-xr-x .* ./usr/games/dravik$'"
@@ -53,8 +54,14 @@ check "desktop entry as in the sources" cmp -s "$tmp/root/usr/share/applications
 check "manual page as in the sources" sh -c "gzip -dc '$tmp/root/usr/share/man/man6/dravik.6.gz' | cmp -s - '$src/docs/dravik.6'"
 check "program stripped" sh -c "! file -L '$tmp/root/usr/games/dravik' | grep -q 'not stripped'"
 check "maintainer scripts executable" test -x "$tmp/control/postinst" -a -x "$tmp/control/postrm"
+tail -n +5 "$src/LICENSE" >"$tmp/licence"
+check "copyright carries the licence" sh -c "sed '1,/^License: Expat\$/d; s/^ //; s/^\.\$//' \
+	'$tmp/root/usr/share/doc/dravik/copyright' | cmp -s - '$tmp/licence'"
 if command -v desktop-file-validate >/dev/null; then
 	check "desktop entry valid" desktop-file-validate "$tmp/root/usr/share/applications/dravik.desktop"
+fi
+if command -v appstreamcli >/dev/null; then
+	check "AppStream metadata valid with its desktop entry" appstreamcli validate-tree --no-net "$tmp/root"
 fi
 
 if [ "$(id -u)" -eq 0 ] && getent group games >/dev/null; then

@@ -2,11 +2,12 @@
 # The install rules of a build, run as `cmake --install` runs them, into DESTDIRs of the
 # test's own: where each file goes, the games directory with its files made only when
 # missing, and, as root, the set-group-ID install with its group-writable directory.
-#   install_layout.sh <build directory> <source directory> <games directory>
+#   install_layout.sh <build directory> <source directory> <games directory> <version>
 set -u
 build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
 games=${3%/}
+version=$4
 failed=0
 checks=0
 
@@ -44,6 +45,12 @@ if [ -x "$build/dravik-bot" ]; then
 	check "its manual page in section 6" sh -c "gzip -dc '$d/usr/share/man/man6/dravik-bot.6.gz' | cmp -s - '$src/docs/dravik-bot.6'"
 fi
 check "icon in the icon theme" cmp -s "$d/usr/share/icons/hicolor/scalable/apps/dravik.svg" "$src/data/dravik.svg"
+metainfo=$d/usr/share/metainfo/org.example.dravik.metainfo.xml
+check "AppStream metadata of this version" grep -q "<release version=\"$version\"" "$metainfo"
+if command -v appstreamcli >/dev/null && command -v desktop-file-validate >/dev/null; then
+	check "AppStream metadata valid" appstreamcli validate --no-net "$metainfo"
+	check "installed desktop entry valid" desktop-file-validate "$d/usr/share/applications/dravik.desktop"
+fi
 check "games directory writable by all, not sticky" mode_is "$d$games" 777
 for f in .dravik.hiscore.single .dravik.hiscore .dravik.log .dravik.unlock; do
 	check "$f writable by all" mode_is "$d$games/$f" 666

@@ -5,7 +5,8 @@ find_program(DRAVIK_SH sh REQUIRED)
 
 add_test(NAME install_layout
          COMMAND ${DRAVIK_SH} ${CMAKE_CURRENT_SOURCE_DIR}/install_layout.sh
-                 ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${DRAVIK_HISCORE_DIR_SLASH})
+                 ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${DRAVIK_HISCORE_DIR_SLASH}
+                 ${PROJECT_VERSION})
 add_test(NAME install_manual
          COMMAND ${DRAVIK_SH} ${CMAKE_CURRENT_SOURCE_DIR}/install_manual.sh ${PROJECT_SOURCE_DIR})
 set_tests_properties(install_layout install_manual PROPERTIES LABELS install TIMEOUT 300)
