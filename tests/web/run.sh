@@ -16,20 +16,11 @@ missing() {
 	[ -z "${DRAVIK_WEB_REQUIRED:-}" ] || exit 1
 	exit 77
 }
-for tool in node npm /usr/bin/chromium Xvnc vncpasswd websockify xauth python3 pgrep; do
-	command -v "$tool" >/dev/null || missing "$tool"
-done
-[ -f /usr/share/novnc/core/rfb.js ] || missing noVNC
+. "$here/../../scripts/lib/web_browser.sh"
+tool=$(web_browser_missing)
+[ -z "$tool" ] || missing "$tool"
+web_browser_modules "$build"
 
-modules=$build/tests/web-node
-if ! cmp -s "$here/package-lock.json" "$modules/package-lock.json" ||
-	[ ! -d "$modules/node_modules/playwright-core" ]; then
-	rm -rf "$modules"
-	mkdir -p "$modules"
-	cp "$here/package.json" "$here/package-lock.json" "$modules/"
-	(cd "$modules" && npm ci --no-audit --no-fund --loglevel=error)
-fi
-
-export NODE_PATH=$modules/node_modules DRAVIK_PROGRAM=$program DRAVIK_BOT=$bot
+export DRAVIK_PROGRAM=$program DRAVIK_BOT=$bot
 export DRAVIK_WEB_PICTURES=$build/tests/web-pictures
 exec node --test "$here/seats.test.js"
