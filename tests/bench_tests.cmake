@@ -1,5 +1,6 @@
 # The benchmark's driver (bench/), and its fast mode run through scripts/bench as a test,
-# so that the benchmark keeps working. The test asserts counts, never a duration.
+# so that the benchmark keeps working; with the browser's tooling installed it plays a web
+# seat too. The test asserts counts, never a duration.
 add_executable(dravik_bench
   ${PROJECT_SOURCE_DIR}/bench/bench_main.cpp
   ${PROJECT_SOURCE_DIR}/bench/agents.cpp
