@@ -7,10 +7,12 @@ import RFB from './core/rfb.js';
 // this many pixels, which the page leaves out.
 const WINDOW_BORDER = 4;
 
+const room = document.getElementById('room');
 const game = document.getElementById('game');
 const screen = document.getElementById('screen');
 const seat = document.getElementById('seat');
 const status = document.getElementById('status');
+const fitButton = document.getElementById('fit');
 
 function show(state, text) {
 	document.body.dataset.state = state;
@@ -22,6 +24,19 @@ function fragmentPassword() {
 	return params.get('password');
 }
 
+// The largest whole number of device pixels per game pixel that the room takes, as a
+// fraction [times, per] of CSS pixels; below 1 only when the room is smaller than the game.
+function fittedScale(width, height) {
+	const box = room.getBoundingClientRect();
+	const ratio = window.devicePixelRatio || 1;
+	const whole = Math.floor(Math.min(box.width * ratio / width, box.height * ratio / height));
+	return whole >= 1 ? [whole, ratio] : [Math.min(box.width / width, box.height / height), 1];
+}
+
+// A length for the layout, which cuts lengths down to 64ths of a pixel: rounded up, a box
+// keeps its last device pixel.
+const px = (length) => `${Math.ceil(length * 64) / 64}px`;
+
 const password = fragmentPassword();
 if (!password) {
 	show('refused', 'This address has no password: open the address the game printed.');
@@ -30,10 +45,10 @@ if (!password) {
 	const rfb = new RFB(screen, `${scheme}://${location.host}/websockify`,
 		{ credentials: { password }, shared: true });
 	rfb.background = 'transparent';
-	rfb.scaleViewport = false;
 	rfb.clipViewport = false;
 	rfb.resizeSession = false;
 	let refused = false;
+	let fitted = true;
 
 	rfb.addEventListener('desktopname', (e) => {
 		seat.textContent = e.detail.name;
@@ -60,17 +75,44 @@ if (!password) {
 			show('ended', 'The connection to the game was lost.');
 	});
 
-	// The box shows the screen less the window's border, at the screen's own pixels.
+	// The box shows the screen less the window's border, scaled and centred in the room.
+	// noVNC scales its canvas itself (scaleViewport, to the size of #screen), so that it
+	// maps clicks and taps back to the game's own pixels, which it would not do under a
+	// CSS scale.
 	const fit = () => {
 		const canvas = screen.querySelector('canvas');
 		if (!canvas || !canvas.width)
 			return;
-		screen.style.width = `${canvas.width}px`;
-		screen.style.height = `${canvas.height}px`;
-		screen.style.left = screen.style.top = `${-WINDOW_BORDER}px`;
-		game.style.width = `${canvas.width - 2 * WINDOW_BORDER}px`;
-		game.style.height = `${canvas.height - 2 * WINDOW_BORDER}px`;
+		const width = canvas.width - 2 * WINDOW_BORDER;
+		const height = canvas.height - 2 * WINDOW_BORDER;
+		const [times, per] = fitted ? fittedScale(width, height) : [1, 1];
+		const scaled = (length) => length * times / per;   // exact where it can be
+		screen.style.width = px(scaled(canvas.width));
+		screen.style.height = px(scaled(canvas.height));
+		// Moved by a transform, which is exact to a device pixel where a length is not.
+		const border = -scaled(WINDOW_BORDER);
+		screen.style.transform = `translate(${border}px, ${border}px)`;
+		game.style.width = px(scaled(width));
+		game.style.height = px(scaled(height));
+		// The box starts on a whole pixel: on a device pixel's edge too, where a pixel
+		// holds a whole number of them.
+		const box = room.getBoundingClientRect();
+		const start = (from, space, length) => Math.max(0, Math.round(from + (space - length) / 2) - from);
+		game.style.marginLeft = `${start(box.left, box.width, scaled(width))}px`;
+		game.style.marginTop = `${start(box.top, box.height, scaled(height))}px`;
+		room.classList.toggle('own', !fitted);
+		rfb.scaleViewport = true;   // rescales now, to the new size of #screen
 	};
 	new MutationObserver(fit).observe(screen, { subtree: true, attributes: true,
 		attributeFilter: ['width', 'height'] });
+	new ResizeObserver(fit).observe(room);
+
+	// The page's control keeps the keyboard's focus on the game.
+	fitButton.addEventListener('mousedown', (e) => e.preventDefault());
+	fitButton.addEventListener('click', () => {
+		fitted = !fitted;
+		fitButton.setAttribute('aria-pressed', String(fitted));
+		fit();
+		rfb.focus();
+	});
 }
