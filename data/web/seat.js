@@ -2,10 +2,24 @@
 // password after '#', so that it never reaches the server's logs; the VNC server checks
 // it before it shows the screen or takes a key.
 import RFB from './core/rfb.js';
+import KeyTable from './core/input/keysym.js';
 
 // The game's top-level window sits at the screen's top-left corner inside a border of
 // this many pixels, which the page leaves out.
 const WINDOW_BORDER = 4;
+
+// The pad's buttons and the keys of the game they press, as the keyboard sends them.
+const PAD_KEYS = {
+	left: [KeyTable.XK_Left, 'ArrowLeft'],
+	right: [KeyTable.XK_Right, 'ArrowRight'],
+	turn: [KeyTable.XK_Up, 'ArrowUp'],
+	back: [KeyTable.XK_v, 'KeyV'],
+	down: [KeyTable.XK_Down, 'ArrowDown'],
+	drop: [KeyTable.XK_space, 'Space'],
+};
+// A held button repeats its key as a held key does: after a pause, then once a game tick.
+const REPEAT_DELAY_MS = 300;
+const REPEAT_EVERY_MS = 50;
 
 const room = document.getElementById('room');
 const game = document.getElementById('game');
@@ -23,6 +37,10 @@ function fragmentPassword() {
 	const params = new URLSearchParams(location.hash.slice(1));
 	return params.get('password');
 }
+
+const touch = matchMedia('(any-pointer: coarse)').matches || navigator.maxTouchPoints > 0 ||
+	'ontouchstart' in window;
+document.body.classList.toggle('touch', touch);
 
 // The largest whole number of device pixels per game pixel that the room takes, as a
 // fraction [times, per] of CSS pixels; below 1 only when the room is smaller than the game.
@@ -49,6 +67,16 @@ if (!password) {
 	rfb.resizeSession = false;
 	let refused = false;
 	let fitted = true;
+	const held = new Map();   // pad button -> its repeat timer
+
+	const release = (button) => {
+		if (!held.has(button))
+			return;
+		clearTimeout(held.get(button));
+		held.delete(button);
+		button.classList.remove('held');
+		rfb.sendKey(...PAD_KEYS[button.dataset.key], false);
+	};
 
 	rfb.addEventListener('desktopname', (e) => {
 		seat.textContent = e.detail.name;
@@ -65,6 +93,7 @@ if (!password) {
 		rfb.focus();
 	});
 	rfb.addEventListener('disconnect', (e) => {
+		[...held.keys()].forEach(release);
 		screen.replaceChildren();
 		game.style.width = game.style.height = '0';
 		if (refused)
@@ -107,12 +136,35 @@ if (!password) {
 		attributeFilter: ['width', 'height'] });
 	new ResizeObserver(fit).observe(room);
 
-	// The page's control keeps the keyboard's focus on the game.
-	fitButton.addEventListener('mousedown', (e) => e.preventDefault());
+	// The page's controls keep the keyboard's focus on the game.
+	const keepFocus = (e) => e.preventDefault();
+	fitButton.addEventListener('mousedown', keepFocus);
 	fitButton.addEventListener('click', () => {
 		fitted = !fitted;
 		fitButton.setAttribute('aria-pressed', String(fitted));
 		fit();
 		rfb.focus();
 	});
+
+	for (const button of document.querySelectorAll('.pad button')) {
+		const key = PAD_KEYS[button.dataset.key];
+		button.addEventListener('pointerdown', (e) => {
+			e.preventDefault();
+			if (held.has(button))
+				return;
+			button.setPointerCapture(e.pointerId);
+			button.classList.add('held');
+			rfb.sendKey(...key, true);
+			const again = () => {
+				rfb.sendKey(...key, true);
+				held.set(button, setTimeout(again, REPEAT_EVERY_MS));
+			};
+			held.set(button, setTimeout(again, REPEAT_DELAY_MS));
+		});
+		for (const type of ['pointerup', 'pointercancel', 'lostpointercapture'])
+			button.addEventListener(type, () => release(button));
+		button.addEventListener('mousedown', keepFocus);
+		button.addEventListener('contextmenu', keepFocus);
+	}
+	window.addEventListener('blur', () => [...held.keys()].forEach(release));
 }
