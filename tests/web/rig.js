@@ -149,12 +149,13 @@ const CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disabl
 	'--no-first-run', '--disable-background-networking', '--disable-component-update',
 	'--disable-sync'];
 
-// Headless Chromium with a fresh profile of its own, removed on close.
-async function launchBrowser() {
+// Headless Chromium with a fresh profile of its own, removed on close; OPTIONS are the
+// context's, e.g. a phone's touch screen.
+async function launchBrowser(options = {}) {
 	const profile = fs.mkdtempSync('/tmp/dravik-web-profile-');
 	const context = await chromium.launchPersistentContext(profile, {
 		executablePath: '/usr/bin/chromium', headless: true, args: CHROMIUM_FLAGS,
-		viewport: { width: 440, height: 760 },
+		viewport: { width: 440, height: 760 }, ...options,
 	});
 	return {
 		context,
@@ -189,10 +190,10 @@ class Seat {
 		return decodePng(await this.page.locator('#game').screenshot());
 	}
 
-	// A click at window pixel (x, y).
-	async click(x, y) {
+	// A click at window pixel (x, y), the game shown SCALE times its size.
+	async click(x, y, scale = 1) {
 		const box = await this.page.locator('#game').boundingBox();
-		await this.page.mouse.click(box.x + x, box.y + y);
+		await this.page.mouse.click(box.x + x * scale, box.y + y * scale);
 	}
 }
 

@@ -2,7 +2,7 @@
 # run.sh BUILD_DIR PROGRAM [BOT]: the browser tests of scripts/play's web seats, playing
 # PROGRAM, and against BOT, the computer opponent, when it is given. Installs the
 # tests' node packages from the lock file into the build (tests/web-node/), and leaves
-# the README's picture in BUILD_DIR/tests/web-pictures/.
+# the README's pictures in BUILD_DIR/tests/web-pictures/.
 # Skipped (77) when what the seats or the browser need is missing, unless
 # DRAVIK_WEB_REQUIRED is set, as scripts/test sets it after installing them all.
 set -euo pipefail

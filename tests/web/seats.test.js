@@ -1,12 +1,11 @@
 // The game served to web browsers by scripts/play: headless Chromium opens the seats'
 // addresses, looks at the game in screenshots and plays it with keys and clicks.
 // Run by run.sh, which gives the programs to play (DRAVIK_PROGRAM, and DRAVIK_BOT, the
-// computer opponent, when it is built) and where the README's picture goes
+// computer opponent, when it is built) and where the README's pictures go
 // (DRAVIK_WEB_PICTURES).
 'use strict';
 const assert = require('node:assert/strict');
 const { spawnSync } = require('node:child_process');
-const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { describe, it, before, after } = require('node:test');
@@ -21,6 +20,26 @@ const PICTURES = process.env.DRAVIK_WEB_PICTURES;
 const FIELD_ROWS = K.START_FLOOR_ROW + 1;
 const LAST_COLUMN = K.BOARD_COLS - 1;
 const buttonMiddle = (top) => [Math.floor((K.HIT_LEFT + K.HIT_RIGHT) / 2), top + K.BUTTON_HEIGHT / 2];
+
+// The picture of a game shown K times its size as one of its own size; fails unless every
+// pixel of the game shows as a square of one colour.
+function unscaled(picture, k) {
+	for (let y = 0; y < picture.height; y++)
+		for (let x = 0; x < picture.width; x++)
+			assert.deepEqual(picture.rgb(x, y), picture.rgb(x - x % k, y - y % k), `(${x}, ${y}) at ${k}`);
+	return { rgb: (x, y) => picture.rgb(x * k, y * k) };
+}
+
+// The falling piece in the top ten rows: its leftmost column, top row and shape.
+function fallingPiece(picture) {
+	const cells = [];
+	for (let row = 0; row < 10; row++)
+		for (let col = 0; col < K.BOARD_COLS; col++)   // pieces are the only colours
+			if (new Set(picture.rgb(K.FIELD_X + col * K.CELL_PX + 8, K.FIELD_Y + row * K.CELL_PX + 8)).size > 1)
+				cells.push([col, row]);
+	const [left, top] = [0, 1].map((i) => Math.min(...cells.map((cell) => cell[i])));
+	return cells.length > 0 && { left, top, shape: cells.map(([c, r]) => `${c - left},${r - top}`).join(' ') };
+}
 
 // The address with its password replaced, or without one.
 const withPassword = (address, password) =>
@@ -139,10 +158,6 @@ describe('a single seat', () => {
 		assert.ok(start.left > 0 && start.right < LAST_COLUMN, `a new piece stands clear of the walls: ${JSON.stringify(start)}`);
 		await shiftToWall(seat, 'ArrowLeft', 'left', 0);
 		await shiftToWall(seat, 'l', 'right', LAST_COLUMN);
-		if (PICTURES) {
-			fs.mkdirSync(PICTURES, { recursive: true });
-			await seat.page.locator('main').screenshot({ path: path.join(PICTURES, 'browser.png') });
-		}
 	});
 
 	it('PauseHidesTheFieldAndContinueShowsIt', async () => {
@@ -245,5 +260,68 @@ describe('against the computer from a browser', { skip: !BOT && 'the computer op
 		// The computer and its X server are of the script's process group: all must end.
 		await play.waitGone();
 		assert.deepEqual(play.exited, { code: 0, signal: null }, play.output);
+	});
+});
+
+describe('a seat in a large window and on a phone', () => {
+	let play, address, desktop, phone;
+	before(async () => {
+		play = new Play(['--port', String(await freePort()), '-p1', 'anna'], PROGRAM);
+		[address] = await play.addresses(1);
+		desktop = await launchBrowser();
+		phone = await launchBrowser({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
+	});
+	after(async () => {
+		await Promise.all([desktop?.close(), phone?.close()]);
+		await play?.stop();
+	});
+
+	it('GameScalesInSharpWholePixelsThatClicksHit', async () => {
+		const seat = await Seat.open(desktop.context, address);
+		assert.equal(await seat.page.locator('.pad').first().isVisible(), false, 'no pad without touch');
+		for (const [size, k, shown] of [[800, 2, false], [1200, 3, true]]) {   // Pause, Continue
+			await seat.page.setViewportSize({ width: size, height: size });
+			await waitFor(`the game ${k} times its size`, async () => (await seat.picture()).width === k * K.WINDOW_WIDTH);
+			if (PICTURES && k === 2)
+				await seat.page.screenshot({ path: path.join(PICTURES, 'browser.png') });
+			await seat.click(...buttonMiddle(K.GAME_BUTTON_Y), k);
+			await waitFor(`the field ${shown ? 'shown' : 'hidden'}`, async () =>
+				(pieceColumns(unscaled(await seat.picture(), k), FIELD_ROWS) !== null) === shown);
+		}
+	});
+
+	it('PadPressesTheGamesKeysAndTapsClick', async () => {
+		const seat = await Seat.open(phone.context, address);
+		const cdp = await phone.context.newCDPSession(seat.page);
+		const touch = async (key, ms) => {   // a finger on the button for MS milliseconds
+			const b = await seat.page.locator(`[data-key=${key}]`).boundingBox();
+			await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: b.x + 9, y: b.y + 9 }] });
+			await new Promise((resolve) => setTimeout(resolve, ms));
+			await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+		};
+		const presses = [   // each seen within 3 s, in which gravity moves a piece two rows at most
+			['left', 1, 0, (p, was) => p.left === was.left - 1],
+			['right', 1, 0, (p, was) => p.left === was.left + 1],
+			['turn', 1, 0, (p, was) => p.shape !== was.shape || p.shape === '0,0 1,0 0,1 1,1'],
+			['back', 1, 0, (p, was, start) => p.shape === start.shape],
+			['down', 4, 0, (p, was) => p.top >= was.top + 4],
+			['drop', 1, 0, (p, was) => p.top < was.top],   // the next piece
+			['left', 1, 800, (p) => p.left === 0],   // held: from the spawn column to the wall
+		];
+		const start = await waitFor('a piece', async () => fallingPiece(await seat.picture()));
+		if (PICTURES)
+			await seat.page.screenshot({ path: path.join(PICTURES, 'browser-phone.png') });
+		let was = start;
+		for (const [key, times, ms, moved] of presses) {
+			for (let i = 0; i < times; i++)
+				await touch(key, ms);
+			was = await waitFor(`the piece to answer ${key}`, async () => {
+				const p = fallingPiece(await seat.picture());
+				return p && moved(p, was, start) && p;
+			}, 3000);
+		}
+		const [box, [x, y]] = [await seat.page.locator('#game').boundingBox(), buttonMiddle(K.GAME_BUTTON_Y)];
+		await seat.page.touchscreen.tap(box.x + x, box.y + y);   // the game at its own size
+		await waitFor('the field hidden by the pause', async () => !fallingPiece(await seat.picture()));
 	});
 });
