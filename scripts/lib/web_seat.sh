@@ -5,6 +5,9 @@
 # only in the seat's address, after '#', where the page reads it: it never reaches a disk
 # or a server's log. Without it the VNC server shows nothing and takes no key. The address
 # is printed only once the seat's own websockify holds its port.
+# Onlookers have a websockify of their own, which reaches every seat's socket, and a
+# password of their own, which Xvnc takes as view-only: it drops their keys and pointer.
+# Both come alive only once the players are in, so that no onlooker starts the game.
 #
 # The caller sources common.sh and xvfb.sh, and before web_seat_start sets:
 #   work     a private directory (mode 700), removed when the run ends
@@ -60,44 +63,40 @@ public_host() {
 	esac
 }
 
-# web_seats_prepare: the page's directory and the X servers' cookie, in $work.
-web_seats_prepare() {
-	mkdir -p "$work/www"
-	ln -s "$ROOT/data/web/index.html" "$ROOT/data/web/seat.js" "$NOVNC_DIR/core" \
-		"$NOVNC_DIR/vendor" "$work/www/"
-	new_server_auth "$work/xauth"
-	web_cookie=$cookie
+# A random password: 48 bits in 8 characters, all that VNC's password check reads: too
+# many to guess through the network, so no blacklist, which would shut the player out
+# too (every browser reaches Xvnc through the one websockify).
+new_password() {
+	head -c 6 /dev/urandom | base64 | tr '+/' 'xy'
 }
 
-# web_seat_start INDEX NAME WIDTH HEIGHT ADDR PORT: a seat whose screen is WIDTH x HEIGHT,
-# named NAME in its page, served on ADDR:PORT. Sets $display and $seat_address.
-web_seat_start() {
-	local index=$1 name=$2 width=$3 height=$4 addr=$5 port=$6
-	local number=$work/display.$index log=$work/xvnc.$index.log password probe i listen
+# web_seats_prepare: the pages' directories and the X servers' cookie, in $work.
+web_seats_prepare() {
+	mkdir -p "$work/www" "$work/watch-www" "$work/watch-seats"
+	ln -s "$ROOT/data/web/index.html" "$ROOT/data/web/seat.js" "$NOVNC_DIR/core" \
+		"$NOVNC_DIR/vendor" "$work/www/"
+	ln -s "$ROOT/data/web/watch.html" "$work/watch-www/index.html"
+	ln -s "$ROOT/data/web/watch.js" "$NOVNC_DIR/core" "$NOVNC_DIR/vendor" "$work/watch-www/"
+	new_server_auth "$work/xauth"
+	web_cookie=$cookie
+	watch_password=$(new_password)
+	seat_servers=() seat_passwords=()
+}
+
+# serve ADDR PORT LOG OPTION...: websockify on ADDR:PORT with those options, once it
+# holds the port; fails saying so if it does not, or if another program
+# holds the port too.
+serve() {
+	local addr=$1 port=$2 log=$3 probe listen i
+	shift 3
 	probe=$(local_host "$addr")
 	if port_open "$probe" "$port"; then
 		echo "Port $port on $addr is taken: choose another with --port." >&2
 		exit 1
 	fi
-	# 48 random bits in 8 characters, all that VNC's password check reads: too many to
-	# guess through the network, so no blacklist, which would shut the player out too
-	# (every browser reaches Xvnc through the one websockify).
-	password=$(head -c 6 /dev/urandom | base64 | tr '+/' 'xy')
-	printf '%s\n' "$password" | vncpasswd -f |
-		python3 "$ROOT/scripts/lib/with_secret.py" Xvnc -displayfd 3 \
-			-geometry "${width}x${height}" -depth 24 -nolisten tcp -auth "$work/xauth" \
-			-rfbport -1 -rfbunixpath "$work/seat.$index.sock" -rfbunixmode 0600 \
-			-SecurityTypes VncAuth -PasswordFile @SECRET@ -desktop "$name" \
-			-AcceptSetDesktopSize=0 -AcceptCutText=0 -SendCutText=0 -SendPrimary=0 \
-			-SetPrimary=0 -UseBlacklist=0 3>"$number" >/dev/null 2>"$log" &
-	started+=($!)
-	wait_for_display "${started[-1]}" "$number" "$log" "The X server of $name" || exit 1
-	file_cookie "$display" "$web_cookie" "$work/xauth"
-
 	listen=$addr
 	case $listen in *:*) listen="[$listen]" ;; esac
-	websockify --web "$work/www" --unix-target "$work/seat.$index.sock" "$listen:$port" \
-		>"$work/websockify.$index.log" 2>&1 &
+	websockify "$@" "$listen:$port" >"$log" 2>&1 &
 	started+=($!)
 	for ((i = 0; i < SEAT_STARTUP_TENTHS; i++)); do
 		port_open "$probe" "$port" && break
@@ -109,7 +108,7 @@ web_seat_start() {
 	done
 	if [ "$i" -ge "$SEAT_STARTUP_TENTHS" ]; then
 		echo "websockify did not start on $addr:$port:" >&2
-		cat "$work/websockify.$index.log" >&2
+		cat "$log" >&2
 		exit 1
 	fi
 	# Another program may have bound the port since it was found free: the address, and
@@ -118,7 +117,57 @@ web_seat_start() {
 		echo "Another program took port $port on $addr: choose another with --port." >&2
 		exit 1
 	fi
-	seat_address="http://$(public_host "$addr"):$port/#password=$password"
+	served_at="http://$(public_host "$addr"):$port/"
+}
+
+# web_seat_start INDEX NAME WIDTH HEIGHT ADDR PORT: a seat whose screen is WIDTH x HEIGHT,
+# named NAME in its page, served on ADDR:PORT. Sets $display and $seat_address.
+web_seat_start() {
+	local index=$1 name=$2 width=$3 height=$4 addr=$5 port=$6
+	local number=$work/display.$index log=$work/xvnc.$index.log password
+	password=$(new_password)
+	# The onlookers' password must open no seat.
+	while [ "$password" = "$watch_password" ]; do password=$(new_password); done
+	printf '%s\n' "$password" | vncpasswd -f |
+		python3 "$ROOT/scripts/lib/with_secret.py" Xvnc -displayfd 3 \
+			-geometry "${width}x${height}" -depth 24 -nolisten tcp -auth "$work/xauth" \
+			-rfbport -1 -rfbunixpath "$work/seat.$index.sock" -rfbunixmode 0600 \
+			-SecurityTypes VncAuth -PasswordFile @SECRET@ -desktop "$name" \
+			-AcceptSetDesktopSize=0 -AcceptCutText=0 -SendCutText=0 -SendPrimary=0 \
+			-SetPrimary=0 -UseBlacklist=0 3>"$number" >/dev/null 2>"$log" &
+	started+=($!)
+	seat_servers+=($!)
+	seat_passwords+=("$password")
+	wait_for_display "${started[-1]}" "$number" "$log" "The X server of $name" || exit 1
+	file_cookie "$display" "$web_cookie" "$work/xauth"
+
+	serve "$addr" "$port" "$work/websockify.$index.log" --web "$work/www" \
+		--unix-target "$work/seat.$index.sock"
+	seat_address="${served_at}#password=$password"
+}
+
+# web_watch_start ADDR PORT: the onlookers' websockify on ADDR:PORT, for the seats started
+# so far; sets $watch_address. It reaches no seat before web_watch_open.
+web_watch_start() {
+	serve "$1" "$2" "$work/websockify.watch.log" --web "$work/watch-www" \
+		--token-plugin UnixDomainSocketDirectory --token-source "$work/watch-seats"
+	watch_address="${served_at}#password=$watch_password&seats=${#seat_servers[@]}"
+}
+
+# web_watch_open: lets the onlookers in. Each seat's Xvnc reads its password file anew at
+# every login: the file, in memory, gets the onlookers' password as its view-only second
+# line; the seat's socket then shows in the onlookers' websockify's directory. Fails if
+# a seat's server is gone.
+web_watch_open() {
+	local i pid file
+	for i in "${!seat_servers[@]}"; do
+		pid=${seat_servers[i]}
+		file=$(tr '\0' '\n' <"/proc/$pid/cmdline" | grep -A1 -x -- -PasswordFile | tail -n 1)
+		# Written over, not truncated: the players' line stays readable throughout.
+		printf '%s\n%s\n' "${seat_passwords[i]}" "$watch_password" | vncpasswd -f \
+			1<>"/proc/$pid/fd/${file##*/}" || return 1
+		ln -s "$work/seat.$((i + 1)).sock" "$work/watch-seats/$((i + 1))" || return 1
+	done
 }
 
 # web_seats_wait_for_players: returns once a player has logged in at every seat started
