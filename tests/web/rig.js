@@ -167,9 +167,11 @@ async function launchBrowser(options = {}) {
 }
 
 // A seat's page: opens the address and waits until the page has settled in a state.
+// On the onlookers' page, `game` picks the window of one seat.
 class Seat {
-	static async open(context, address) {
+	static async open(context, address, game = '#game') {
 		const seat = new Seat();
+		seat.game = game;
 		seat.page = await context.newPage();
 		await seat.page.goto(address);
 		await seat.page.waitForFunction(() => document.body.dataset.state !== 'starting',
@@ -187,13 +189,15 @@ class Seat {
 
 	// The game's window as the page shows it, in window pixels.
 	async picture() {
-		return decodePng(await this.page.locator('#game').screenshot());
+		return decodePng(await this.page.locator(this.game).screenshot());
 	}
 
-	// A click at window pixel (x, y), the game shown SCALE times its size.
-	async click(x, y, scale = 1) {
-		const box = await this.page.locator('#game').boundingBox();
-		await this.page.mouse.click(box.x + x * scale, box.y + y * scale);
+	// A click at window pixel (x, y), the game shown SCALE times its size; a tap with TAP,
+	// in a context that has touch.
+	async click(x, y, { scale = 1, tap = false } = {}) {
+		const box = await this.page.locator(this.game).boundingBox();
+		const [px, py] = [box.x + x * scale, box.y + y * scale];
+		await (tap ? this.page.touchscreen.tap(px, py) : this.page.mouse.click(px, py));
 	}
 }
 

@@ -233,6 +233,67 @@ describe('a duel of two seats', () => {
 	});
 });
 
+describe('onlookers of a duel', () => {
+	let play, browser, addresses, seats, onlooker, password;
+	const own = async (seat) => pieceColumns(await seat.picture(), FIELD_ROWS);
+	// The piece may have fallen far: it is looked for in the whole field.
+	const toLeftWall = (seat) => waitFor('the piece at the left wall', async () =>
+		(await own(seat))?.left === 0 || void await seat.page.keyboard.press('ArrowLeft'));
+	before(async () => {
+		play = new Play(['--web', '--duel', '--watch', '--port', String(await freePortPair()),
+			'-p1', 'anna', '-p2', 'bert'], PROGRAM);
+		addresses = await play.addresses(3);
+		password = addresses[2].match(/password=(\w+)/)[1];
+		browser = await launchBrowser({ viewport: { width: 800, height: 900 }, hasTouch: true });
+	});
+	after(async () => {
+		await browser?.close();
+		await play?.stop();
+	});
+
+	it('OnlookersNeitherStartTheGameNorOpenASeat', async () => {
+		const page = await Seat.open(browser.context, addresses[2], '.game >> nth=0');
+		onlooker = [page, Object.assign(new Seat(), { page: page.page, game: '.game >> nth=1' })];
+		assert.equal(await page.state(), 'waiting');
+		const side = await Seat.open(browser.context, withPassword(addresses[0], password));
+		assert.equal(await side.state(), 'refused', "the onlookers' password before the game");
+		assert.equal(play.gameRunning(), false, 'the game waits for its players');
+	});
+
+	it('OnlookerSeesBothWindowsAndAPieceMove', async () => {
+		seats = [await Seat.open(browser.context, addresses[0]),
+			await Seat.open(browser.context, addresses[1])];
+		await waitFor("the game on the onlookers' page", async () =>
+			(await onlooker[0].state()) === 'watching');
+		const wrong = addresses[2].replace(password, 'wrong000');
+		assert.equal(await (await Seat.open(browser.context, wrong)).state(), 'refused');
+		assert.deepEqual(await onlooker[0].page.locator('h2').allTextContents(),
+			['dravik: anna', 'dravik: bert']);
+		assert.ok(await own(onlooker[1]), "bert's piece for onlookers");
+		await toLeftWall(seats[0]);
+		await waitFor("anna's piece at the wall for onlookers", async () =>
+			(await own(onlooker[0]))?.left === 0);
+	});
+
+	it('OnlookersKeysClicksAndTapsChangeNothing', async () => {
+		// A players' page, which sends what it gets, with the onlookers' password.
+		const side = await Seat.open(browser.context, withPassword(addresses[0], password));
+		await onlooker[1].page.locator('.game >> nth=1 >> canvas').focus();
+		for (let i = 0; i < K.BOARD_COLS; i++) {
+			await side.page.keyboard.press('ArrowRight');
+			await onlooker[1].page.keyboard.press('ArrowLeft');
+		}
+		await side.click(...buttonMiddle(K.GAME_BUTTON_Y));
+		await onlooker[1].click(...buttonMiddle(K.GAME_BUTTON_Y), { tap: true });
+		await onlooker[1].click(...buttonMiddle(K.QUIT_Y));
+		await new Promise((resolve) => setTimeout(resolve, 500));
+		assert.ok((await own(seats[0]))?.right < LAST_COLUMN, "anna's piece, unpaused, stayed put");
+		assert.ok((await own(seats[1]))?.left > 0, "bert's piece, unpaused, stayed put");
+		assert.ok(play.gameRunning(), 'the game runs on');
+		await toLeftWall(seats[1]);   // the player keeps control
+	});
+});
+
 describe('against the computer from a browser', { skip: !BOT && 'the computer opponent is not built' }, () => {
 	let play, browser;
 	before(async () => {
@@ -284,7 +345,7 @@ describe('a seat in a large window and on a phone', () => {
 			await waitFor(`the game ${k} times its size`, async () => (await seat.picture()).width === k * K.WINDOW_WIDTH);
 			if (PICTURES && k === 2)
 				await seat.page.screenshot({ path: path.join(PICTURES, 'browser.png') });
-			await seat.click(...buttonMiddle(K.GAME_BUTTON_Y), k);
+			await seat.click(...buttonMiddle(K.GAME_BUTTON_Y), { scale: k });
 			await waitFor(`the field ${shown ? 'shown' : 'hidden'}`, async () =>
 				(pieceColumns(unscaled(await seat.picture(), k), FIELD_ROWS) !== null) === shown);
 		}
