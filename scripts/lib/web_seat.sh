@@ -12,6 +12,7 @@
 # The caller sources common.sh and xvfb.sh, and before web_seat_start sets:
 #   work     a private directory (mode 700), removed when the run ends
 #   started  an array that gets the process ids to stop when the run ends
+#   tls      websockify's options for HTTPS (--cert ... --ssl-only), or an empty array
 # Every seat's X server accepts only clients that present the cookie in $work/xauth:
 # run the game with XAUTHORITY=$work/xauth.
 
@@ -70,6 +71,20 @@ new_password() {
 	head -c 6 /dev/urandom | base64 | tr '+/' 'xy'
 }
 
+# check_certificate CERT [KEY]: fails, saying why, unless websockify can serve HTTPS with
+# them (it reads them only when a browser connects). An encrypted key is refused: nobody
+# would be there to type its passphrase.
+check_certificate() {
+	python3 -c 'import ssl, sys
+try:
+    ssl.create_default_context(ssl.Purpose.CLIENT_AUTH).load_cert_chain(
+        sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None, password=lambda: b"")
+except (OSError, ssl.SSLError) as error:
+    files = " with ".join(sys.argv[1:])
+    sys.exit(f"scripts/play: {files}: no certificate with its unencrypted key ({error})")
+' "$@"
+}
+
 # web_seats_prepare: the pages' directories and the X servers' cookie, in $work.
 web_seats_prepare() {
 	mkdir -p "$work/www" "$work/watch-www" "$work/watch-seats"
@@ -83,8 +98,8 @@ web_seats_prepare() {
 	seat_servers=() seat_passwords=()
 }
 
-# serve ADDR PORT LOG OPTION...: websockify on ADDR:PORT with those options, once it
-# holds the port; fails saying so if it does not, or if another program
+# serve ADDR PORT LOG OPTION...: websockify on ADDR:PORT with those options (and
+# $tls), once it holds the port; fails saying so if it does not, or if another program
 # holds the port too.
 serve() {
 	local addr=$1 port=$2 log=$3 probe listen i
@@ -96,7 +111,7 @@ serve() {
 	fi
 	listen=$addr
 	case $listen in *:*) listen="[$listen]" ;; esac
-	websockify "$@" "$listen:$port" >"$log" 2>&1 &
+	websockify "${tls[@]}" "$@" "$listen:$port" >"$log" 2>&1 &
 	started+=($!)
 	for ((i = 0; i < SEAT_STARTUP_TENTHS; i++)); do
 		port_open "$probe" "$port" && break
@@ -117,7 +132,7 @@ serve() {
 		echo "Another program took port $port on $addr: choose another with --port." >&2
 		exit 1
 	fi
-	served_at="http://$(public_host "$addr"):$port/"
+	served_at="http$([ ${#tls[@]} -eq 0 ] || echo s)://$(public_host "$addr"):$port/"
 }
 
 # web_seat_start INDEX NAME WIDTH HEIGHT ADDR PORT: a seat whose screen is WIDTH x HEIGHT,
