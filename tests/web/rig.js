@@ -112,7 +112,7 @@ class Play {
 		return waitFor(`${count} address(es) from scripts/play`, () => {
 			if (this.exited)
 				throw new Error(`scripts/play ended early:\n${this.output}`);
-			const found = this.output.match(/http:\/\/\S+/g) || [];
+			const found = this.output.match(/https?:\/\/\S+/g) || [];
 			return found.length >= count && found;
 		});
 	}

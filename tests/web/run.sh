@@ -20,6 +20,7 @@ missing() {
 tool=$(web_browser_missing)
 [ -z "$tool" ] || missing "$tool"
 web_browser_modules "$build"
+command -v openssl >/dev/null || missing openssl   # the HTTPS seat's certificate
 
 export DRAVIK_PROGRAM=$program DRAVIK_BOT=$bot
 export DRAVIK_WEB_PICTURES=$build/tests/web-pictures

@@ -5,7 +5,8 @@
 // (DRAVIK_WEB_PICTURES).
 'use strict';
 const assert = require('node:assert/strict');
-const { spawnSync } = require('node:child_process');
+const { execFileSync, spawnSync } = require('node:child_process');
+const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { describe, it, before, after } = require('node:test');
@@ -65,6 +66,8 @@ describe('scripts/play refuses what it cannot do', () => {
 		{ name: 'ListenWithoutAddress', args: ['--web', '--listen'], status: 2 },
 		{ name: 'ComputerWithoutItsProgram', args: ['--computer', '2'], status: 1,
 			display: ':99', message: /computer opponent .* is not built/ },
+		{ name: 'CertificateThatIsNone', args: ['--web', '--cert', path.join(ROOT, 'README.md')],
+			status: 1, message: /no certificate/ },
 		{ name: 'PortBoundByAnotherProgramOnceFoundFree', args: ['--web', '--port', '6097'],
 			env: { PATH: `${__dirname}/stranger:${process.env.PATH}` }, status: 1,
 			message: /Another program took port/ },
@@ -291,6 +294,28 @@ describe('onlookers of a duel', () => {
 		assert.ok((await own(seats[1]))?.left > 0, "bert's piece, unpaused, stayed put");
 		assert.ok(play.gameRunning(), 'the game runs on');
 		await toLeftWall(seats[1]);   // the player keeps control
+	});
+});
+
+describe('over HTTPS', () => {
+	let play, browser;
+	const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'dravik-cert-'));
+	after(async () => {
+		await browser?.close();
+		await play?.stop();
+		fs.rmSync(dir, { recursive: true, force: true });
+	});
+
+	it('PagesAndGameComeOverTls', async () => {
+		execFileSync('openssl', ['req', '-x509', '-newkey', 'ec', '-pkeyopt',
+			'ec_paramgen_curve:prime256v1', '-nodes', '-subj', '/CN=localhost', '-keyout',
+			`${dir}/key.pem`, '-out', `${dir}/cert.pem`], { stdio: 'pipe' });
+		play = new Play(['--web', '--port', String(await freePort()), '--cert', `${dir}/cert.pem`,
+			'--key', `${dir}/key.pem`], PROGRAM);
+		browser = await launchBrowser({ ignoreHTTPSErrors: true });
+		const [address] = await play.addresses(1);
+		assert.match(address, /^https:\/\//);
+		assert.equal(await (await Seat.open(browser.context, address)).state(), 'playing');
 	});
 });
 
