@@ -80,6 +80,14 @@ protected:
 		remove_tree(scratch_);
 	}
 	std::string err_path(int k) const { return scratch_ + "/stderr" + std::to_string(k); }
+	// A forked game that finishes as `finish` says and stores; its wait status.
+	int store_in_game(int k, const std::function<void()> &finish) const
+	{
+		return wait_status(fork_game(err_path(k), [&] {
+			finish();
+			update_hiscores();
+		}), GAME_END_MS);
+	}
 };
 
 // SIGKILL cannot be held: a game killed anywhere inside its rewrite must leave a file
@@ -337,14 +345,12 @@ TEST_F(StoreFaults, NothingButTheGamesOwnFilesIsReadOrWritten)
 			std::string what = std::to_string(&plant - plants) + " as " + file;
 			if (plant(file) != 0)
 				continue;
-			pid_t game = fork_game(err_path(0), [&] {
+			EXPECT_EQ(0, store_in_game(0, [&] {
 				if (file == SINGLE_HISCORE_FILE)
 					finish_single("zed", 9000);
 				else
 					finish_duel("zed", 9000, "yan", 8000);
-				update_hiscores();
-			});
-			EXPECT_EQ(0, wait_status(game, GAME_END_MS)) << what;
+			})) << what;
 			std::vector<std::string> err = read_lines(err_path(0));
 			EXPECT_TRUE(err.size() == 1 && err[0].find(std::string(file) + ": ") == 0) << what;
 			EXPECT_EQ("the player's own\n", read_file(own)) << what;
@@ -402,10 +408,7 @@ TEST_F(StoreFaults, LockOfAGameThatIsGoneIsTakenBackAfterTheSafeDelayOnly)
 {
 	write_file(SINGLE_HISCORE_FILE, hiscore_text(ladder("s", TABLE_ENTRIES, 150, 10)));
 	auto late_game = [&] {
-		EXPECT_EQ(0, wait_status(fork_game(err_path(1), [] {
-			finish_single("late", 9000);
-			update_hiscores();
-		}), GAME_END_MS));
+		EXPECT_EQ(0, store_in_game(1, [] { finish_single("late", 9000); }));
 		return read_file(err_path(1)) + read_back(SINGLE_HISCORE_FILE, 1).entries[0].name;
 	};
 	for (int sig : { SIGSTOP, SIGKILL }) {
@@ -441,15 +444,13 @@ TEST_F(StoreFaults, MatchLogMadeByOnePlayerTakesTheNextPlayersDuels)
 	ASSERT_EQ(0, chown(DUEL_HISCORE_FILE, 0, GROUP) | chmod(DUEL_HISCORE_FILE, 0664) |
 	             chown(GAMES_DIR, 0, GROUP) | chmod(GAMES_DIR, 02775));
 	for (uid_t player : { 42001, 42002 }) {
-		pid_t game = fork_game(err_path(player), [&] {
+		EXPECT_EQ(0, store_in_game(player, [&] {
 			umask(077);
 			if (setgroups(0, nullptr) || setresgid(player, GROUP, GROUP) ||
 			    setresuid(player, player, player))
 				_exit(3);
 			finish_duel("w" + std::to_string(player), 9000, "l", 8000);
-			update_hiscores();
-		});
-		EXPECT_EQ(0, wait_status(game, GAME_END_MS)) << player;
+		})) << player;
 		EXPECT_EQ("", read_file(err_path(player))) << player;
 	}
 	struct stat st;
