@@ -3,10 +3,7 @@
 // it before it shows the screen or takes a key.
 import RFB from './core/rfb.js';
 import KeyTable from './core/input/keysym.js';
-
-// The game's top-level window sits at the screen's top-left corner inside a border of
-// this many pixels, which the page leaves out.
-const WINDOW_BORDER = 4;
+import { WINDOW_BORDER, fragment, show, socketUrl } from './page.js';
 
 // The pad's buttons and the keys of the game they press, as the keyboard sends them.
 const PAD_KEYS = {
@@ -25,18 +22,7 @@ const room = document.getElementById('room');
 const game = document.getElementById('game');
 const screen = document.getElementById('screen');
 const seat = document.getElementById('seat');
-const status = document.getElementById('status');
 const fitButton = document.getElementById('fit');
-
-function show(state, text) {
-	document.body.dataset.state = state;
-	status.textContent = text;
-}
-
-function fragmentPassword() {
-	const params = new URLSearchParams(location.hash.slice(1));
-	return params.get('password');
-}
 
 const touch = matchMedia('(any-pointer: coarse)').matches || navigator.maxTouchPoints > 0 ||
 	'ontouchstart' in window;
@@ -55,12 +41,11 @@ function fittedScale(width, height) {
 // keeps its last device pixel.
 const px = (length) => `${Math.ceil(length * 64) / 64}px`;
 
-const password = fragmentPassword();
+const password = fragment.get('password');
 if (!password) {
 	show('refused', 'This address has no password: open the address the game printed.');
 } else {
-	const scheme = location.protocol === 'https:' ? 'wss' : 'ws';
-	const rfb = new RFB(screen, `${scheme}://${location.host}/websockify`,
+	const rfb = new RFB(screen, socketUrl(),
 		{ credentials: { password }, shared: true });
 	rfb.background = 'transparent';
 	rfb.clipViewport = false;

@@ -3,22 +3,15 @@
 // after '#'. Xvnc gives that password a view-only session, which drops keys and pointer
 // whatever a page sends; this page sends none either (viewOnly).
 import RFB from './core/rfb.js';
+import { WINDOW_BORDER, fragment, show, socketUrl } from './page.js';
 
-const WINDOW_BORDER = 4;   // as on the players' page, left out
 const RETRY_MS = 1000;     // while the players are not all in, the seats are closed
 
 const seatsBox = document.getElementById('seats');
 const status = document.getElementById('status');
-const params = new URLSearchParams(location.hash.slice(1));
-const password = params.get('password');
-const count = Math.min(Math.max(parseInt(params.get('seats'), 10) || 1, 1), 8);
-const scheme = location.protocol === 'https:' ? 'wss' : 'ws';
+const password = fragment.get('password');
+const count = Math.min(Math.max(parseInt(fragment.get('seats'), 10) || 1, 1), 8);
 let over = false;
-
-function show(state, text) {
-	document.body.dataset.state = state;
-	status.textContent = text;
-}
 
 // Onlookers may look on a small screen: the windows shrink to fit, never grow.
 function scale() {
@@ -43,7 +36,7 @@ function update() {
 }
 
 function connect(seat) {
-	const rfb = new RFB(seat.screen, `${scheme}://${location.host}/websockify?token=${seat.index}`,
+	const rfb = new RFB(seat.screen, socketUrl(`?token=${seat.index}`),
 		{ credentials: { password }, shared: true });
 	seat.rfb = rfb;
 	rfb.viewOnly = true;

@@ -88,10 +88,11 @@ except (OSError, ssl.SSLError) as error:
 # web_seats_prepare: the pages' directories and the X servers' cookie, in $work.
 web_seats_prepare() {
 	mkdir -p "$work/www" "$work/watch-www" "$work/watch-seats"
-	ln -s "$ROOT/data/web/index.html" "$ROOT/data/web/seat.js" "$NOVNC_DIR/core" \
-		"$NOVNC_DIR/vendor" "$work/www/"
+	ln -s "$ROOT/data/web/index.html" "$ROOT/data/web/seat.js" "$ROOT/data/web/page.js" \
+		"$NOVNC_DIR/core" "$NOVNC_DIR/vendor" "$work/www/"
 	ln -s "$ROOT/data/web/watch.html" "$work/watch-www/index.html"
-	ln -s "$ROOT/data/web/watch.js" "$NOVNC_DIR/core" "$NOVNC_DIR/vendor" "$work/watch-www/"
+	ln -s "$ROOT/data/web/watch.js" "$ROOT/data/web/page.js" "$NOVNC_DIR/core" \
+		"$NOVNC_DIR/vendor" "$work/watch-www/"
 	new_server_auth "$work/xauth"
 	web_cookie=$cookie
 	watch_password=$(new_password)
