@@ -2,9 +2,11 @@
 // other, so any name in it may be a link, a FIFO, a device or somebody else's file. Each
 // file is opened once, relative to the directory, without following a link, and checked
 // before a byte moves. The lock is the marker's rename; an flock that the holder keeps on
-// the marker tells a live holder from one that is gone. Start with take_lock.
+// the marker tells a live holder from one that is gone, and a lock held far longer than
+// any store takes is taken back all the same. Start with take_lock.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <csignal>
@@ -14,6 +16,10 @@ const int LOCK_RETRY_USEC = 200000;
 // A marker under the lock name that nobody holds is taken back once it has stood there
 // this long: a game of an older build holds the lock without an flock, for a moment.
 const int STALE_LOCK_SECONDS = 10;
+// A marker under the lock name is taken back after this long even from a holder that
+// lives: a store takes well under a second, so its holder has been stopped. The late
+// holder finds the lock name no longer its own and writes nothing more.
+const int LOCK_HOLD_LIMIT_SECONDS = 60;
 
 // The group that every file of the directory must have, or -1 for any: the store process
 // of a set-group-ID install sets it to the group it holds.
@@ -21,7 +27,8 @@ extern gid_t games_file_group;
 
 struct GamesLock {
 	int dir;              /* the games directory, open */
-	int marker;           /* the marker, open and flocked */
+	int marker;           /* the marker, open and, unless an outsider holds it, flocked */
+	struct stat own;      /* the marker as this game's rename left it under the lock name */
 	sigset_t old_mask;    /* the signals blocked before the lock was taken */
 };
 
@@ -30,7 +37,14 @@ struct GamesLock {
 // game between the two renames. On failure prints the lock message, and nothing is held.
 bool take_lock(GamesLock &lock);
 
-// Gives the marker its free name back, closes what take_lock opened, lets signals in.
+// Whether the lock is still this game's: the lock name names its marker, unchanged since
+// its rename. False once another game has taken the lock back; say so with
+// report_lock_lost and write nothing more.
+bool lock_still_held(const GamesLock &lock);
+void report_lock_lost();
+
+// Gives the marker its free name back (unless the lock was taken back meanwhile), closes
+// what take_lock opened, lets signals in.
 void release_lock(GamesLock &lock);
 
 // Opens `path`, a file of the games directory, with `flags` (O_RDONLY, O_RDWR or

@@ -51,15 +51,53 @@ void place_in_table(HiscoreTable &t, const char *name, int32_t score)
 	t.score[place] = score;
 }
 
+// Code points that a terminal takes for commands or that turn the text around it: C1
+// controls (CSI among them), bidirectional controls, line and paragraph separators,
+// noncharacters. A name read out on an administrator's terminal holds none of them.
+const struct { uint32_t first, last; } UNPRINTABLE[] = {
+	{ 0x80, 0x9f },      { 0x200e, 0x200f }, { 0x2028, 0x202e }, { 0x2066, 0x2069 },
+	{ 0xfdd0, 0xfdef },  { 0xfeff, 0xfeff }, { 0xfff9, 0xfffb }, { 0xfffe, 0xffff },
+};
+
+// The length of the well-formed UTF-8 sequence of a printable character at s, or 0.
+static int printable_sequence(const unsigned char *s)
+{
+	static const uint32_t LEAST[] = { 0, 0, 0x80, 0x800, 0x10000 };   /* no overlong forms */
+	if (s[0] < 0xc2 || s[0] > 0xf4)
+		return 0;
+	int n = s[0] >= 0xf0 ? 4 : s[0] >= 0xe0 ? 3 : 2;
+	uint32_t code = s[0] & (0x7f >> n);
+	for (int i = 1; i < n; i++) {
+		if ((s[i] & 0xc0) != 0x80)   /* the zero byte that ends a name stops here too */
+			return 0;
+		code = code << 6 | (s[i] & 0x3f);
+	}
+	if (code < LEAST[n] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+		return 0;
+	for (const auto &r : UNPRINTABLE)
+		if (code >= r.first && code <= r.last)
+			return 0;
+	return n;
+}
+
 // Blanks and control bytes would split a stored entry or a log line: '_' stands in for
-// them, and "-" for an empty name.
+// them, and "-" for an empty name. Beyond ASCII a name is cut at the first byte that is
+// not part of a printable character in UTF-8, and never inside a character.
 static void one_word(char *out, int size, const char *name)
 {
+	const unsigned char *s = (const unsigned char *)name;
 	int n = 0;
 
-	for (; name[n] && n < size - 1; n++) {
-		unsigned char c = name[n];
-		out[n] = isspace(c) || iscntrl(c) ? '_' : c;
+	while (*s) {
+		int length = *s < 0x80 ? 1 : printable_sequence(s);
+		if (length == 0 || n + length > size - 1)
+			break;
+		if (length == 1)
+			out[n] = isspace(*s) || iscntrl(*s) ? '_' : *s;
+		else
+			memcpy(out + n, s, length);
+		n += length;
+		s += length;
 	}
 	out[n] = '\0';
 	if (n == 0)
@@ -239,6 +277,11 @@ static void append_line(int fd, const char *line)
 		perror(MATCH_LOG_FILE);
 		return;
 	}
+	if (old.st_size + (off_t)size > MATCH_LOG_LIMIT) {
+		errno = EFBIG;
+		perror(MATCH_LOG_FILE);
+		return;
+	}
 	ssize_t n = write(fd, line, size);
 	if (n == (ssize_t)size)
 		return;
@@ -248,7 +291,9 @@ static void append_line(int fd, const char *line)
 	perror(MATCH_LOG_FILE);
 }
 
-// A log that is missing is made, with rights that let every player's duel in.
+// A log that is missing is made, with rights that let every player's duel in; but not by
+// the store process of a set-group-ID install: the log would belong to this player, who
+// could then rewrite the other players' lines. There the installation makes it.
 static void append_match_log(int dir)
 {
 	char line[LOG_LINE_SIZE], winner[NAME_SIZE], loser[NAME_SIZE];
@@ -259,7 +304,7 @@ static void append_match_log(int dir)
 	one_word(loser, sizeof loser, l.name);
 	format_log_line(line, sizeof line, winner, w.score, loser, l.score, time(nullptr));
 	int fd = open_games_file(dir, MATCH_LOG_FILE, O_WRONLY | O_APPEND);
-	if (fd < 0 && errno == ENOENT)
+	if (fd < 0 && errno == ENOENT && games_file_group == (gid_t)-1)
 		fd = create_games_file(dir, MATCH_LOG_FILE);
 	if (fd < 0) {
 		perror(MATCH_LOG_FILE);
@@ -315,6 +360,16 @@ void store_results()
 
 	if (!take_lock(lock))
 		return;
+	// Each write first makes sure the lock is still this game's: a holder stopped long
+	// enough has had it taken back, and another game may be writing.
+	bool lost = false;
+	auto held = [&] {
+		if (!lost && !lock_still_held(lock)) {
+			report_lock_lost();
+			lost = true;
+		}
+		return !lost;
+	};
 	// A file that may be read but not written is still read and shown; the reason it
 	// cannot be written is told where the rewrite would be.
 	int write_error = 0;
@@ -331,10 +386,10 @@ void store_results()
 			if (write_error) {
 				errno = write_error;
 				perror(hiscore_path);
-			} else
+			} else if (held())
 				rewrite_hiscore_file(fd, count);
 		}
-		if (is_duel())
+		if (is_duel() && held())
 			append_match_log(lock.dir);
 	}
 	if (fd >= 0)

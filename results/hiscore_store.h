@@ -2,12 +2,17 @@
 // marker; and the match log of duels. Start with update_hiscores.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <cstdio>
 
 const int TABLE_COUNT = 2;        /* duel: winners, losers; single play: table 0 only */
 const int TABLE_ENTRIES = 15;
 const int ENTRY_NAME_SIZE = 10;   /* a name of at most 9 bytes and its zero byte */
+// The match log grows no further: decades of duels at hundreds a day, and a bound on
+// what requests that no game played could make it take of the disk.
+const off_t MATCH_LOG_LIMIT = 64L << 20;   /* bytes */
 
 struct HiscoreTable {
 	char name[TABLE_ENTRIES][ENTRY_NAME_SIZE];   /* best first */
@@ -22,7 +27,8 @@ extern HiscoreTable hiscore_tables[TABLE_COUNT];
 void place_in_table(HiscoreTable &table, const char *name, int32_t score);
 
 // The form in which a name is stored: at most 9 bytes, one word that reads back
-// (blanks and control bytes become '_', an empty name "-").
+// (blanks and control bytes become '_', an empty name "-"), cut before the first byte
+// that is not part of a printable character in UTF-8 and never inside a character.
 void entry_name(char out[ENTRY_NAME_SIZE], const char *name);
 
 // Reads `count` tables of 15 entries each from f. An entry that cannot be read is

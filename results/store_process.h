@@ -5,6 +5,20 @@
 // come back for the hiscore view. Without such an install there is no second process.
 #pragma once
 
+#include "control/main_loop.h"
+#include "rules/game.h"
+#include "rules/pieces.h"
+
+// A game ends when a new piece has no room where it comes in, at the top of its field. A
+// landing raises the highest block of a field by at most a piece's height, and cleared
+// rows only lower it, so a field takes its rows over that height of landings before a
+// piece can be blocked; each landing takes a tick at least (one key a player a tick).
+const int MIN_GAME_TICKS = (START_FLOOR_ROW + 1) / GRID_SIZE;
+// The first game starts with the program; each later one only after its New button has
+// been pressed, which holds the game that long.
+const long MIN_FIRST_RESULT_USEC = (long)MIN_GAME_TICKS * TICK_USEC;
+const long MIN_RESULT_GAP_USEC = MIN_FIRST_RESULT_USEC + GAME_PRESS_USEC;
+
 // First thing in main: makes the store process where the program holds a group of its
 // own, then gives that group up in every slot (real, effective and saved). Ends the
 // process with status 1 if it cannot.

@@ -97,8 +97,9 @@ protected:
 };
 
 // A name may hold any byte but zero. It is stored as one word of at most 9 bytes that
-// reads back: white space and control bytes become '_', an empty name "-", other bytes
-// stay, and a longer name is cut after its ninth byte, even inside a character.
+// reads back: white space and control bytes become '_', an empty name "-", printable
+// characters in UTF-8 stay, the name ends before any other byte, and a longer name is cut
+// after its ninth byte, never inside a character.
 TEST_F(StoreInput, NamesOfAnyBytesAreStoredAsOneWordThatReadsBack)
 {
 	const struct {
@@ -112,7 +113,12 @@ TEST_F(StoreInput, NamesOfAnyBytesAreStoredAsOneWordThatReadsBack)
 		{ "\x01\x02" "bell\x07", "esc\x1b[0m", "__bell_", "esc_[0m" },
 		{ "h\xc3\xa9l\xc3\xa8ne", "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae",
 		  "h\xc3\xa9l\xc3\xa8ne", "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e" },
-		{ "", "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", "-", "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3" },
+		{ "", "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", "-", "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9" },
+		// Cut at the first byte that is no printable character in UTF-8: C1 controls,
+		// raw or encoded (CSI), bidirectional overrides, bytes of no or overlong sequences.
+		{ "csi\xc2\x9b" "2J", "raw\x9b" "31m", "csi", "raw" },
+		{ "rtl\xe2\x80\xae" "x", "\xc0\xaf" "slash", "rtl", "-" },
+		{ "cut\xe2\x82", "\xf0\x9f\x8e\xb2" "die", "cut", "\xf0\x9f\x8e\xb2" "die" },
 	};
 	for (const auto &c : cases) {
 		std::string what = shown(c.winner) + " beats " + shown(c.loser);

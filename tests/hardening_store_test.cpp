@@ -5,6 +5,7 @@
 
 #include <grp.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/sysmacros.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -23,6 +24,7 @@
 #include "results/games_files.h"
 #include "results/hiscore_store.h"
 #include "results/paths.h"
+#include "results/store_process.h"
 #include "rules/game.h"
 #include "tests/support/hardening_games.h"
 #include "tests/support/results_files.h"
@@ -459,6 +461,132 @@ TEST_F(StoreFaults, MatchLogMadeByOnePlayerTakesTheNextPlayersDuels)
 	EXPECT_EQ(GROUP, st.st_gid);
 	EXPECT_EQ(2u, read_lines(MATCH_LOG_FILE).size());
 	EXPECT_EQ(0, chown(GAMES_DIR, 0, 0) | chmod(GAMES_DIR, 0755));
+}
+
+// A store process of a set-group-ID install, made by a forked game as root: the game
+// runs as `player` with GROUP as its effective and saved group, as the installed program
+// starts, and the store process keeps GROUP.
+void become_setgid_game(uid_t player, gid_t group)
+{
+	if (setgroups(0, nullptr) || setresgid(player, group, group) ||
+	    setresuid(player, player, player))
+		_exit(3);
+	separate_store_process();
+}
+
+// The store process of a game, its only child.
+pid_t store_process_of(pid_t game)
+{
+	std::ifstream in("/proc/" + std::to_string(game) + "/task/" + std::to_string(game) +
+	                 "/children");
+	pid_t child = -1;
+	in >> child;
+	return child;
+}
+
+// A player may stop his store process inside the lock. After LOCK_HOLD_LIMIT_SECONDS the
+// next game takes the lock back all the same, and the late holder, run again, writes
+// nothing more and leaves the new marker alone; nor does a store process outlive its game.
+TEST_F(StoreFaults, StoppedHolderLosesTheLockAfterTheLimitAndItsStoreEndsWithItsGame)
+{
+	if (geteuid() != 0)
+		GTEST_SKIP() << "a store process of its own needs root";
+	write_file(SINGLE_HISCORE_FILE, hiscore_text(ladder("s", TABLE_ENTRIES, 150, 10)));
+	write_file(DUEL_HISCORE_FILE, hiscore_text(ladder("d", 2 * TABLE_ENTRIES, 150, 5)));
+	write_file(MATCH_LOG_FILE, "");
+	LockGate gate;
+	pid_t holder = fork_game(err_path(0), [&] {
+		gate.hold_in_lock();
+		finish_duel("holder", 9000, "other", 8000);
+		update_hiscores();
+	});
+	ASSERT_TRUE(gate.entered(GAME_END_MS));
+	kill(holder, SIGSTOP);
+	struct stat marker;
+	ASSERT_EQ(0, lstat(LOCK_FILE, &marker));
+	ASSERT_TRUE(wait_for([&] { return time(nullptr) - marker.st_ctime > LOCK_HOLD_LIMIT_SECONDS; },
+	                     (LOCK_HOLD_LIMIT_SECONDS + 2) * 1000));
+	EXPECT_EQ(0, store_in_game(1, [] { finish_single("late", 9000); }));
+	EXPECT_EQ("", read_file(err_path(1)));
+	EXPECT_EQ("late", read_back(SINGLE_HISCORE_FILE, 1).entries[0].name);
+	kill(holder, SIGCONT);
+	gate.release();
+	EXPECT_EQ(0, wait_status(holder, GAME_END_MS));
+	EXPECT_EQ("Sorry hiscore-file lock taken back, result not stored\n", read_file(err_path(0)));
+	EXPECT_EQ("", read_file(MATCH_LOG_FILE)) << "the late holder logged its duel";
+	EXPECT_TRUE(exists(UNLOCK_FILE));
+	EXPECT_FALSE(exists(LOCK_FILE));
+
+	ASSERT_EQ(0, prctl(PR_SET_CHILD_SUBREAPER, 1));   /* the orphaned store comes to us */
+	int ready[2];
+	ASSERT_EQ(0, pipe(ready));
+	pid_t game = fork_game(err_path(2), [&] {
+		become_setgid_game(42003, 42424);
+		if (write(ready[1], "", 1) == 1)
+			pause();
+	});
+	char c;
+	ASSERT_EQ(1, read(ready[0], &c, 1));
+	pid_t store = store_process_of(game);
+	ASSERT_GT(store, 0);
+	kill(store, SIGSTOP);
+	kill(game, SIGKILL);
+	EXPECT_NE(-1, wait_status(game, GAME_END_MS));
+	EXPECT_NE(-1, wait_status(store, GAME_END_MS)) << "the stopped store outlived its game";
+	prctl(PR_SET_CHILD_SUBREAPER, 0);
+	close(ready[0]);
+	close(ready[1]);
+}
+
+// The store process takes only what a played game could give: no result sooner than a
+// game can end after the start or the previous one, none whose winner is its loser; and
+// it never makes the match log, which would be the player's own. No store lets the log
+// grow past its limit.
+TEST_F(StoreFaults, StoreRefusesResultsThatNoGamePlayed)
+{
+	if (geteuid() != 0)
+		GTEST_SKIP() << "a store process of its own needs root";
+	const gid_t GROUP = 42424;
+	write_file(DUEL_HISCORE_FILE, hiscore_text(ladder("d", 2 * TABLE_ENTRIES, 150, 5)));
+	ASSERT_EQ(0, chown(DUEL_HISCORE_FILE, 0, GROUP) | chmod(DUEL_HISCORE_FILE, 0664) |
+	             chown(GAMES_DIR, 0, GROUP) | chmod(GAMES_DIR, 02775));
+	const struct {
+		long after_usec;    /* since the start or the previous request */
+		bool same_player;   /* winner and loser one player */
+		const char *message;
+	} requests[] = {
+		{ MIN_FIRST_RESULT_USEC / 2, false, "Sorry result refused: no game ends that soon\n" },
+		{ MIN_RESULT_GAP_USEC, false, "" },
+		{ MIN_RESULT_GAP_USEC / 2, false, "Sorry result refused: no game ends that soon\n" },
+		{ MIN_RESULT_GAP_USEC, true, "Sorry result refused: its winner is its loser\n" },
+	};
+	std::string expected;
+	EXPECT_EQ(0, wait_status(fork_game(err_path(0), [&] {
+		become_setgid_game(42004, GROUP);
+		int k = 0;
+		for (const auto &r : requests) {
+			usleep(r.after_usec);
+			finish_duel("w" + std::to_string(k++), 9000, "l", 8000);
+			if (r.same_player)
+				loser_index = winner_index;
+			update_hiscores();
+		}
+	}), GAME_END_MS));
+	for (const auto &r : requests)
+		expected += *r.message ? r.message : MATCH_LOG_FILE + std::string(": No such file or directory\n");
+	EXPECT_EQ(expected, read_file(err_path(0)));
+	ReadBack r = read_back(DUEL_HISCORE_FILE, 2);
+	EXPECT_EQ("w1", r.entries[0].name);
+	for (const char *refused : { "w0", "w2", "w3" })
+		EXPECT_EQ(0, occurrences(r, 0, refused)) << refused;
+	EXPECT_FALSE(exists(MATCH_LOG_FILE)) << "made by the store process";
+	EXPECT_EQ(0, chown(GAMES_DIR, 0, 0) | chmod(GAMES_DIR, 0755));
+
+	write_file(MATCH_LOG_FILE, "");
+	ASSERT_EQ(0, truncate(MATCH_LOG_FILE, MATCH_LOG_LIMIT - 8));   /* no line fits */
+	EXPECT_EQ(0, store_in_game(1, [] { finish_duel("w", 9000, "l", 8000); }));
+	EXPECT_EQ(MATCH_LOG_FILE + std::string(": File too large\n"), read_file(err_path(1)));
+	EXPECT_EQ(MATCH_LOG_LIMIT - 8, (off_t)read_file(MATCH_LOG_FILE).size());
 }
 
 }  // namespace
