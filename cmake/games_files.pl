@@ -8,11 +8,11 @@
 # in it for a link to a file it could not write. Nothing here follows a link or sets an
 # owner or a mode by path: each file is made new, never opened when its name exists, and
 # gets its group and mode through its descriptor, so a name swapped meanwhile costs only
-# the file made here.
+# the file made here. Errors and what is left unmended go to standard error.
 use strict;
 use warnings;
-use Errno qw(EEXIST);
-use Fcntl qw(O_CREAT O_DIRECTORY O_EXCL O_NOFOLLOW O_NONBLOCK O_RDONLY O_WRONLY);
+use Errno qw(EEXIST ELOOP ENOENT);
+use Fcntl qw(:mode O_CREAT O_DIRECTORY O_EXCL O_NOFOLLOW O_NONBLOCK O_RDONLY O_WRONLY);
 
 my ($dir, $dir_mode, $file_mode, $single, $duel, $group) = @ARGV;
 defined $duel or die "usage: games_files.pl <dir> <dir mode> <file mode> <single-play table> <duel tables> [<group>]\n";
@@ -22,6 +22,9 @@ if (defined $group) {
 	$gid = getgrnam($group);
 	defined $gid or die "no group $group\n";
 }
+# Whoever may open the lock marker may hold an flock on it, and then no game can take the
+# lock: with a group, nobody outside it may open the marker.
+my $marker_mode = defined $group ? sprintf('%o', oct($file_mode) & ~07) : $file_mode;
 
 # own(<handle>, <mode>, <path>): the group first, since a change of group may clear the
 # set-group-ID bit that the mode sets.
@@ -40,9 +43,9 @@ sub make_parents {
 	mkdir($path) or -d $path or die "cannot create $path: $!\n";
 }
 
-# create(<name>, <text>): the file with that text, unless the name exists.
+# create(<name>, <text>, <mode>): the file with that text, unless the name exists.
 sub create {
-	my ($name, $text) = @_;
+	my ($name, $text, $mode) = @_;
 	my $path = "$dir/$name";
 	my $file;
 	if (!sysopen($file, $path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK, 0600)) {
@@ -52,8 +55,34 @@ sub create {
 	}
 	print "Creating $path\n";
 	(syswrite($file, $text) // -1) == length($text) or die "cannot write $path: $!\n";
-	own($file, $file_mode, $path);
+	own($file, $mode, $path);
 	close($file) or die "cannot write $path: $!\n";
+}
+
+# keep_marker(): the lock marker under either name, a game's held one included, given
+# the group and the marker's mode (with a group) through a descriptor. Anything there but
+# a plain file with one name is left as it is and reported. False when neither name exists.
+sub keep_marker {
+	for (1 .. 5) {   # a game may rename the marker between the two looks
+		for my $name ('.dravik.unlock', '.dravik.lock') {
+			my $path = "$dir/$name";
+			my $marker;
+			if (!sysopen($marker, $path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK)) {
+				next if $! == ENOENT;
+				warn "Leaving $path as it is: ", ($! == ELOOP ? 'a link' : $!), "\n";
+				return 1;
+			}
+			my @st = stat($marker);
+			if (!@st || !S_ISREG($st[2]) || $st[3] != 1) {
+				warn "Leaving $path as it is: not a plain file with one name\n";
+				return 1;
+			}
+			print "Keeping $path\n";
+			own($marker, $marker_mode, $path) if defined $group;
+			return 1;
+		}
+	}
+	return 0;
 }
 
 if (!-d $dir) {
@@ -65,12 +94,7 @@ if (!-d $dir) {
 	own($handle, $dir_mode, $dir);
 	close($handle);
 }
-create('.dravik.hiscore.single', $single);
-create('.dravik.hiscore', $duel);
-create('.dravik.log', '');
-# While a game holds the lock the marker is under the lock name: leave it to that game.
-if (-e "$dir/.dravik.lock") {
-	print "Keeping $dir/.dravik.lock: a game holds the lock\n";
-} else {
-	create('.dravik.unlock', '');
-}
+create('.dravik.hiscore.single', $single, $file_mode);
+create('.dravik.hiscore', $duel, $file_mode);
+create('.dravik.log', '', $file_mode);
+create('.dravik.unlock', '', $marker_mode) unless keep_marker();

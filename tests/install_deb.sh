@@ -69,9 +69,10 @@ if [ "$(id -u)" -eq 0 ] && getent group games >/dev/null; then
 	check "post-install script" env DPKG_ROOT="$tmp/root" sh "$tmp/control/postinst" configure
 	check "program set-group-ID games" mode_is "$tmp/root/usr/games/dravik" 2755 games
 	check "games directory of group games" mode_is "$g" 2775 games
-	for f in .dravik.hiscore.single .dravik.hiscore .dravik.log .dravik.unlock; do
+	for f in .dravik.hiscore.single .dravik.hiscore .dravik.log; do
 		check "$f writable by group games" mode_is "$g/$f" 664 games
 	done
+	check "marker closed to others" mode_is "$g/.dravik.unlock" 660 games
 	# The starting tables are the ones that an install from the sources makes.
 	cmake -DGAMES_DIR="$tmp/from-sources" -P "$src/cmake/games_dir.cmake" >/dev/null
 	for f in .dravik.hiscore.single .dravik.hiscore .dravik.log .dravik.unlock; do

@@ -74,16 +74,19 @@ if [ "$(id -u)" -eq 0 ] && getent group games >/dev/null; then
 	install_into "$d" /usr ON
 	check "program set-group-ID games" mode_is "$d/usr/games/dravik" 2755 games
 	check "games directory of group games, set-group-ID" mode_is "$d$games" 2775 games
-	for f in .dravik.hiscore.single .dravik.hiscore .dravik.log .dravik.unlock; do
+	for f in .dravik.hiscore.single .dravik.hiscore .dravik.log; do
 		check "$f writable by group games" mode_is "$d$games/$f" 664 games
 	done
+	check "marker closed to others" mode_is "$d$games/.dravik.unlock" 660 games
 
 	# A second install keeps what the games have written and a lock a game holds.
 	echo "zoe 9999" >"$d$games/.dravik.hiscore.single"
 	chmod 660 "$d$games/.dravik.hiscore.single"
 	mv "$d$games/.dravik.unlock" "$d$games/.dravik.lock"
+	chmod 664 "$d$games/.dravik.lock"   # as an older install left it
 	rm "$d$games/.dravik.hiscore"
 	install_into "$d" /usr ON
+	check "held marker closed to others" mode_is "$d$games/.dravik.lock" 660 games
 	check "hiscores kept" test "$(cat "$d$games/.dravik.hiscore.single")" = "zoe 9999"
 	check "their mode kept" mode_is "$d$games/.dravik.hiscore.single" 660 games
 	check "missing duel tables made again" lines_are "$d$games/.dravik.hiscore" 30

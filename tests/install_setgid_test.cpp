@@ -200,7 +200,7 @@ TEST_F(SetgidInstall, ProgramAndGamesDirectoryBelongToGroupGames)
 		{ games_dir() + "/.dravik.hiscore.single", 0664 },
 		{ games_dir() + "/.dravik.hiscore", 0664 },
 		{ games_dir() + "/.dravik.log", 0664 },
-		{ games_dir() + "/.dravik.unlock", 0664 },
+		{ games_dir() + "/.dravik.unlock", 0660 },   /* closed to others */
 	};
 	for (const auto &c : cases) {
 		FileState f = file_state(c.path);
