@@ -1,7 +1,9 @@
 # The games directory of an installation: the two hiscore files with their starting
-# entries, the free lock marker and the empty match log, each made only when missing, so
-# that a new install never overwrites hiscores and never frees a lock that a running game
-# holds. What exists is left as it is, its owner and mode included.
+# entries and the empty match log, each made only when missing, so that a new install
+# never overwrites hiscores; and the free lock marker, made only with the directory, so
+# that it never joins a marker that a running game holds (a missing one is reported).
+# What exists is left as it is, its owner and mode included, but for the marker's group
+# and mode under a group (see games_files.pl).
 #   cmake -DGAMES_DIR=<dir> [-DGAMES_DIR_MODE=<mode>] [-DGAMES_FILE_MODE=<mode>]
 #         [-DGAMES_GROUP=<group>] -P cmake/games_dir.cmake
 # Every player's game renames the marker and the rewritten hiscore files in the

@@ -6,9 +6,10 @@
 # Prints "Creating <path>" or "Keeping <path>" for each name.
 # The group may write the directory (all may, without a group), and so may swap any name
 # in it for a link to a file it could not write. Nothing here follows a link or sets an
-# owner or a mode by path: each file is made new, never opened when its name exists, and
-# gets its group and mode through its descriptor, so a name swapped meanwhile costs only
-# the file made here. Errors and what is left unmended go to standard error.
+# owner or a mode by path: each file is made new, never opened when its name exists (the
+# lock marker aside, opened without following a link), and gets its group and mode
+# through its descriptor, so a name swapped meanwhile costs only the file made here.
+# Errors and what is left unmended go to standard error.
 use strict;
 use warnings;
 use Errno qw(EEXIST ELOOP ENOENT);
@@ -85,16 +86,27 @@ sub keep_marker {
 	return 0;
 }
 
+# Games rename the marker between its two names at any moment, so that none but a
+# game's own rename can tell that no marker exists and make one in the same step: one
+# made after a look that found neither name could join a marker that a game renamed
+# meanwhile, and then two games could hold the lock at once. So the marker is made only
+# together with the directory, while no one else may enter it; in a directory that
+# exists a marker is only kept, and a missing one is reported for the administrator.
 if (!-d $dir) {
 	print "Creating $dir\n";
 	(my $parent = $dir) =~ s{/*[^/]*$}{};
 	make_parents($parent);
 	mkdir($dir, 0700) or die "cannot create $dir: $!\n";   # no one else's until its mode is set
 	sysopen(my $handle, $dir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW) or die "cannot open $dir: $!\n";
+	create('.dravik.unlock', '', $marker_mode);
 	own($handle, $dir_mode, $dir);
 	close($handle);
+} elsif (!keep_marker()) {
+	my $make = "install -m $marker_mode" . (defined $group ? " -g $group" : '');
+	warn "No lock marker in $dir: no game can store its results. While neither " .
+	     ".dravik.unlock nor .dravik.lock exists there, make it: " .
+	     "$make /dev/null $dir/.dravik.unlock\n";
 }
 create('.dravik.hiscore.single', $single, $file_mode);
 create('.dravik.hiscore', $duel, $file_mode);
 create('.dravik.log', '', $file_mode);
-create('.dravik.unlock', '', $marker_mode) unless keep_marker();

@@ -92,6 +92,9 @@ if [ "$(id -u)" -eq 0 ] && getent group games >/dev/null; then
 	check "missing duel tables made again" lines_are "$d$games/.dravik.hiscore" 30
 	check "held lock kept" test -e "$d$games/.dravik.lock"
 	check "no second marker while the lock is held" test ! -e "$d$games/.dravik.unlock"
+	rm "$d$games/.dravik.lock" && install_into "$d" /usr ON
+	check "a missing marker reported, not made" sh -c "grep -q 'No lock marker' '$d.log' &&
+		test ! -e '$d$games/.dravik.unlock' -a ! -e '$d$games/.dravik.lock'"
 
 	# AUTO, the default, is on for root.
 	d=$tmp/auto

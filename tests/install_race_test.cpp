@@ -1,12 +1,14 @@
 // Both installers of the games directory (the install's script and the Debian package's
-// post-install script), raced by a member of group games who swaps each new file for a
-// link to a file that only root may touch. Needs root; skipped otherwise.
+// post-install script), raced by a game that takes and releases the lock, and by a member
+// of group games who swaps each new file for a link to a file that only root may touch.
+// Needs root; skipped otherwise.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -76,6 +78,24 @@ TEST(InstallRace, LinkSwappedInWhileInstallingIsNeverFollowed)
 		  "env DPKG_ROOT='" + deb + "' sh '" POSTINST "' configure" },
 	};
 	for (const auto &installer : installers) {
+		// First a game taking and releasing the lock throughout the installs: it ends with 1
+		// on finding a second marker.
+		const std::string unlock = installer.games_dir + "/.dravik.unlock",
+		                  lock = installer.games_dir + "/.dravik.lock";
+		pid_t game = fork();
+		for (int fd; game == 0; close(fd))
+			if ((fd = open(unlock.c_str(), O_RDONLY | O_NOFOLLOW)) >= 0 &&
+			    flock(fd, LOCK_EX | LOCK_NB) == 0 && rename(unlock.c_str(), lock.c_str()) == 0) {
+				if (usleep(100) == 0 && access(unlock.c_str(), F_OK) == 0)
+					_exit(1);
+				rename(lock.c_str(), unlock.c_str());
+			}
+		for (int run = 0; run < RUNS; run++)
+			EXPECT_EQ(0, system((installer.command + " >/dev/null 2>&1").c_str()));
+		int status = 0;
+		kill(game, SIGKILL);
+		waitpid(game, &status, 0);
+		EXPECT_TRUE(WIFSIGNALED(status)) << installer.name << ": a second marker";
 		pid_t attacker = start_attacker(installer.games_dir, target, nobody->pw_uid,
 		                                games->gr_gid);
 		int swapped = 0, lost = 0;
