@@ -1,7 +1,8 @@
 # The Debian package: `cpack -G DEB` in the build directory. It ships the game component
 # and the copyright and changelog (see install.cmake); its post-install script makes the
 # games directory with its files when they are missing, of group games, and makes the
-# program set-group-ID games; purging the package removes the games directory.
+# program set-group-ID games; purging the package removes the files it made there and the
+# games directory once it is empty.
 
 set(DRAVIK_MAINTAINER "dravik maintainers <maintainers@dravik.example.org>" CACHE STRING
     "Maintainer of the Debian package: name <address>")

@@ -92,6 +92,17 @@ if [ "$(id -u)" -eq 0 ] && getent group games >/dev/null; then
 	check "hiscores kept on removal" test -f "$g/.dravik.hiscore.single"
 	check "purge" env DPKG_ROOT="$tmp/root" sh "$tmp/control/postrm" purge
 	check "games directory gone on purge" test ! -e "$g"
+	# A directory of a games member's under any name that the purge removes: reported and
+	# left with what it holds, the rest removed, and the purge does not fail.
+	for f in .dravik.hiscore.single .dravik.hiscore .dravik.log .dravik.unlock .dravik.lock; do
+		rm -rf "$g" && env DPKG_ROOT="$tmp/root" sh "$tmp/control/postinst" configure
+		rm -f "$g/$f" && mkdir "$g/$f" && touch "$g/$f/kept"
+		check "purge beside a directory $f" \
+			env DPKG_ROOT="$tmp/root" sh "$tmp/control/postrm" purge 2>"$tmp/purge.err"
+		check "$f reported" grep -q "$f" "$tmp/purge.err"
+		check "all but $f removed, and not what it holds" \
+			same_text "$(ls -A "$g") $(ls -A "$g/$f")" "$f kept"
+	done
 else
 	echo "SKIP the post-install script: it needs root and a group games"
 fi
