@@ -86,12 +86,12 @@ sub keep_marker {
 	return 0;
 }
 
-# Games rename the marker between its two names at any moment, so that none but a
-# game's own rename can tell that no marker exists and make one in the same step: one
-# made after a look that found neither name could join a marker that a game renamed
-# meanwhile, and then two games could hold the lock at once. So the marker is made only
-# together with the directory, while no one else may enter it; in a directory that
-# exists a marker is only kept, and a missing one is reported for the administrator.
+# Games rename the marker between its two names at any moment, and no look at the names
+# can be acted on in the same step: a marker made after a look that found neither could
+# join one that a game renamed meanwhile, and two games could then hold the lock at once.
+# Where no marker exists no game makes one, so the marker is made only together with the
+# directory, before anyone else may enter it; in a directory that exists a marker is
+# only kept, and a missing one is reported for the administrator to make.
 if (!-d $dir) {
 	print "Creating $dir\n";
 	(my $parent = $dir) =~ s{/*[^/]*$}{};
