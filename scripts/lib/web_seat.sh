@@ -19,6 +19,10 @@
 WEB_PACKAGES=(tigervnc-standalone-server tigervnc-tools websockify novnc xauth python3)
 NOVNC_DIR=/usr/share/novnc
 SEAT_STARTUP_TENTHS=100   # tenths of a second that a seat's websockify may take to start
+# HTTPS takes TLS 1.2 and 1.3 only, and in 1.2 only suites with forward secrecy (ECDHE),
+# the AEAD ones first: a recorded session stays sealed even if the key is stolen later.
+# TLS 1.3's suites all have forward secrecy.
+TLS_CIPHERS='ECDHE+AESGCM:ECDHE+CHACHA20:ECDHE+AES:!aNULL'
 
 # port_open HOST PORT: whether something takes TCP connections there.
 port_open() {
@@ -37,6 +41,14 @@ owns_port() {
 		found=1
 	done
 	[ -n "$found" ]
+}
+
+# loopback ADDR: whether ADDR reaches only this machine.
+loopback() {
+	case $1 in
+	127.*|::1|localhost|0:0:0:0:0:0:0:1) return 0 ;;
+	*) return 1 ;;
+	esac
 }
 
 # The address to connect to a service listening on ADDR, from this machine.

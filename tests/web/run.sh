@@ -24,4 +24,4 @@ command -v openssl >/dev/null || missing openssl   # the HTTPS seat's certificat
 
 export DRAVIK_PROGRAM=$program DRAVIK_BOT=$bot
 export DRAVIK_WEB_PICTURES=$build/tests/web-pictures
-exec node --test "$here/seats.test.js"
+exec node --test --test-concurrency=1 "$here"/*.test.js
