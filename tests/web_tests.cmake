@@ -13,3 +13,9 @@ add_test(NAME web_seats
                  $<TARGET_FILE:dravik_test_build> ${DRAVIK_WEB_BOT})
 set_tests_properties(web_seats PROPERTIES LABELS web TIMEOUT 600 SKIP_RETURN_CODE 77
                      RESOURCE_LOCK games_dir)
+
+# The bridge that serves the web seats, on its own (web/, Python's unittest).
+find_program(DRAVIK_PYTHON3 python3 REQUIRED)
+add_test(NAME web_bridge COMMAND ${DRAVIK_PYTHON3} -m unittest
+         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/web)
+set_tests_properties(web_bridge PROPERTIES LABELS web)

@@ -9,9 +9,10 @@ export const WINDOW_BORDER = 4;
 // password reaches no server's log.
 export const fragment = new URLSearchParams(location.hash.slice(1));
 
-// The WebSocket address of this page's websockify, secure when the page is.
+// The WebSocket address of this page's seat, beside the page (/2/websockify for the page
+// at /2/), secure when the page is.
 export const socketUrl = (query = '') =>
-	`${location.protocol === 'https:' ? 'wss' : 'ws'}://${location.host}/websockify${query}`;
+	new URL(`websockify${query}`, location.href.replace(/^http/, 'ws')).href;
 
 // The page's state, for the tests (data-state), and its line of text.
 export function show(state, text) {

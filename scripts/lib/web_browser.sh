@@ -7,7 +7,7 @@ WEB_BROWSER_NODE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../tests/web" && pw
 # web_browser_missing: prints the first tool that is missing, nothing when all are there.
 web_browser_missing() {
 	local tool
-	for tool in node npm /usr/bin/chromium Xvnc vncpasswd websockify xauth python3 pgrep; do
+	for tool in node npm /usr/bin/chromium Xvnc vncpasswd /usr/bin/python3 xauth pgrep; do
 		command -v "$tool" >/dev/null || { echo "$tool"; return 0; }
 	done
 	[ -f /usr/share/novnc/core/rfb.js ] || echo noVNC

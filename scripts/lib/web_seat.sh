@@ -1,24 +1,25 @@
 # Seats served to web browsers, for scripts/play. A seat is a private X server with a
 # VNC face (Xvnc), listening only on a Unix socket of mode 600 in the run's private
-# directory, and websockify serving the seat's page and carrying its VNC connection.
-# Each seat has a random password, handed to Xvnc through an in-memory file and printed
-# only in the seat's address, after '#', where the page reads it: it never reaches a disk
-# or a server's log. Without it the VNC server shows nothing and takes no key. The address
-# is printed only once the seat's own websockify holds its port.
-# Onlookers have a websockify of their own, which reaches every seat's socket, and a
-# password of their own, which Xvnc takes as view-only: it drops their keys and pointer.
-# Both come alive only once the players are in, so that no onlooker starts the game.
+# directory. One bridge (web/dravik_bridge.py, a single process for every seat) serves
+# the pages and carries each page's connection to its seat's socket, on a port per seat
+# and one for onlookers. Each seat has a random password, handed to Xvnc through an
+# in-memory file and printed only in the seat's address, after '#', where the page reads
+# it: it never reaches a disk or a server's log. Without it the VNC server shows nothing
+# and takes no key. The addresses are printed only once the bridge holds every port.
+# Onlookers have a password of their own, which Xvnc takes as view-only: it drops their
+# keys and pointer. The bridge reaches a seat for them only once the players are in, so
+# that no onlooker starts the game.
 #
 # The caller sources common.sh and xvfb.sh, and before web_seat_start sets:
 #   work     a private directory (mode 700), removed when the run ends
 #   started  an array that gets the process ids to stop when the run ends
-#   tls      websockify's options for HTTPS (--cert ... --ssl-only), or an empty array
+#   tls      the bridge's options for HTTPS (--cert ... --ciphers ...), or an empty array
 # Every seat's X server accepts only clients that present the cookie in $work/xauth:
 # run the game with XAUTHORITY=$work/xauth.
 
-WEB_PACKAGES=(tigervnc-standalone-server tigervnc-tools websockify novnc xauth python3)
+WEB_PACKAGES=(tigervnc-standalone-server tigervnc-tools novnc xauth python3)
 NOVNC_DIR=/usr/share/novnc
-SEAT_STARTUP_TENTHS=100   # tenths of a second that a seat's websockify may take to start
+BRIDGE_STARTUP_TENTHS=100   # tenths of a second that the bridge may take to start
 # HTTPS takes TLS 1.2 and 1.3 only, and in 1.2 only suites with forward secrecy (ECDHE),
 # the AEAD ones first: a recorded session stays sealed even if the key is stolen later.
 # TLS 1.3's suites all have forward secrecy.
@@ -78,13 +79,13 @@ public_host() {
 
 # A random password: 48 bits in 8 characters, all that VNC's password check reads: too
 # many to guess through the network, so no blacklist, which would shut the player out
-# too (every browser reaches Xvnc through the one websockify).
+# too (every browser reaches Xvnc through the one bridge).
 new_password() {
 	head -c 6 /dev/urandom | base64 | tr '+/' 'xy'
 }
 
-# check_certificate CERT [KEY]: fails, saying why, unless websockify can serve HTTPS with
-# them (it reads them only when a browser connects). An encrypted key is refused: nobody
+# check_certificate CERT [KEY]: fails, saying why, unless the bridge can serve HTTPS with
+# them, before anything starts. An encrypted key is refused: nobody
 # would be there to type its passphrase.
 check_certificate() {
 	python3 -c 'import ssl, sys
@@ -97,61 +98,19 @@ except (OSError, ssl.SSLError) as error:
 ' "$@"
 }
 
-# web_seats_prepare: the pages' directories and the X servers' cookie, in $work.
+# web_seats_prepare: the onlookers' directory of seats and the X servers' cookie, in $work.
 web_seats_prepare() {
-	mkdir -p "$work/www" "$work/watch-www" "$work/watch-seats"
-	ln -s "$ROOT/data/web/index.html" "$ROOT/data/web/seat.js" "$ROOT/data/web/page.js" \
-		"$NOVNC_DIR/core" "$NOVNC_DIR/vendor" "$work/www/"
-	ln -s "$ROOT/data/web/watch.html" "$work/watch-www/index.html"
-	ln -s "$ROOT/data/web/watch.js" "$ROOT/data/web/page.js" "$NOVNC_DIR/core" \
-		"$NOVNC_DIR/vendor" "$work/watch-www/"
+	mkdir -p "$work/watch-seats"
 	new_server_auth "$work/xauth"
 	web_cookie=$cookie
 	watch_password=$(new_password)
 	seat_servers=() seat_passwords=()
 }
 
-# serve ADDR PORT LOG OPTION...: websockify on ADDR:PORT with those options (and
-# $tls), once it holds the port; fails saying so if it does not, or if another program
-# holds the port too.
-serve() {
-	local addr=$1 port=$2 log=$3 probe listen i
-	shift 3
-	probe=$(local_host "$addr")
-	if port_open "$probe" "$port"; then
-		echo "Port $port on $addr is taken: choose another with --port." >&2
-		exit 1
-	fi
-	listen=$addr
-	case $listen in *:*) listen="[$listen]" ;; esac
-	websockify "${tls[@]}" "$@" "$listen:$port" >"$log" 2>&1 &
-	started+=($!)
-	for ((i = 0; i < SEAT_STARTUP_TENTHS; i++)); do
-		port_open "$probe" "$port" && break
-		if ! kill -0 "${started[-1]}" 2>/dev/null; then
-			i=$SEAT_STARTUP_TENTHS
-			break
-		fi
-		sleep 0.1
-	done
-	if [ "$i" -ge "$SEAT_STARTUP_TENTHS" ]; then
-		echo "websockify did not start on $addr:$port:" >&2
-		cat "$log" >&2
-		exit 1
-	fi
-	# Another program may have bound the port since it was found free: the address, and
-	# with it the password, goes to none but this websockify.
-	if ! owns_port "${started[-1]}" "$port"; then
-		echo "Another program took port $port on $addr: choose another with --port." >&2
-		exit 1
-	fi
-	served_at="http$([ ${#tls[@]} -eq 0 ] || echo s)://$(public_host "$addr"):$port/"
-}
-
-# web_seat_start INDEX NAME WIDTH HEIGHT ADDR PORT: a seat whose screen is WIDTH x HEIGHT,
-# named NAME in its page, served on ADDR:PORT. Sets $display and $seat_address.
+# web_seat_start INDEX NAME WIDTH HEIGHT: a seat whose screen is WIDTH x HEIGHT, named
+# NAME in its page, its VNC server on $work/seat.INDEX.sock. Sets $display.
 web_seat_start() {
-	local index=$1 name=$2 width=$3 height=$4 addr=$5 port=$6
+	local index=$1 name=$2 width=$3 height=$4
 	local number=$work/display.$index log=$work/xvnc.$index.log password
 	password=$(new_password)
 	# The onlookers' password must open no seat.
@@ -168,24 +127,64 @@ web_seat_start() {
 	seat_passwords+=("$password")
 	wait_for_display "${started[-1]}" "$number" "$log" "The X server of $name" || exit 1
 	file_cookie "$display" "$web_cookie" "$work/xauth"
-
-	serve "$addr" "$port" "$work/websockify.$index.log" --web "$work/www" \
-		--unix-target "$work/seat.$index.sock"
-	seat_address="${served_at}#password=$password"
 }
 
-# web_watch_start ADDR PORT: the onlookers' websockify on ADDR:PORT, for the seats started
-# so far; sets $watch_address. It reaches no seat before web_watch_open.
-web_watch_start() {
-	serve "$1" "$2" "$work/websockify.watch.log" --web "$work/watch-www" \
-		--token-plugin UnixDomainSocketDirectory --token-source "$work/watch-seats"
-	watch_address="${served_at}#password=$watch_password&seats=${#seat_servers[@]}"
+# web_serve ADDR PORT WATCH: the bridge on ADDR, each seat started on its own port from
+# PORT on, and with WATCH 1 the onlookers on the next; once it holds them all, sets
+# $seat_addresses (one per seat) and $watch_address. Fails saying so if a port is taken
+# or the bridge does not start.
+web_serve() {
+	local addr=$1 port=$2 probe listen i p bridge ports=() listeners=() scheme=http
+	local count=${#seat_servers[@]}
+	probe=$(local_host "$addr")
+	listen=$addr
+	case $listen in *:*) listen="[$listen]" ;; esac
+	for ((i = 1; i <= count + $3; i++)); do
+		p=$((port + i - 1))
+		if port_open "$probe" "$p"; then
+			echo "Port $p on $addr is taken: choose another with --port." >&2
+			exit 1
+		fi
+		ports+=("$p")
+		listeners+=("$([ "$i" -le "$count" ] && echo "$i" || echo watch)@$listen:$p")
+	done
+	bridge=$(PATH=$PATH:$ROOT/web command -v dravik_bridge.py)
+	"$bridge" --pages "$ROOT/data/web" --novnc "$NOVNC_DIR" --run "$work" "${tls[@]}" \
+		"${listeners[@]}" >"$work/bridge.log" 2>&1 &
+	started+=($!)
+	for ((i = 0; i < BRIDGE_STARTUP_TENTHS; i++)); do
+		port_open "$probe" "${ports[-1]}" && break
+		if ! kill -0 "${started[-1]}" 2>/dev/null; then
+			i=$BRIDGE_STARTUP_TENTHS
+			break
+		fi
+		sleep 0.1
+	done
+	if [ "$i" -ge "$BRIDGE_STARTUP_TENTHS" ]; then
+		echo "The web seats' server did not start on $addr:" >&2
+		cat "$work/bridge.log" >&2
+		exit 1
+	fi
+	# Another program may have bound a port since it was found free: the addresses, and
+	# with them the passwords, go to none but the bridge.
+	for p in "${ports[@]}"; do
+		if ! owns_port "${started[-1]}" "$p"; then
+			echo "Another program took port $p on $addr: choose another with --port." >&2
+			exit 1
+		fi
+	done
+	[ ${#tls[@]} -eq 0 ] || scheme=https
+	seat_addresses=()
+	for ((i = 0; i < count; i++)); do
+		seat_addresses+=("$scheme://$(public_host "$addr"):${ports[i]}/#password=${seat_passwords[i]}")
+	done
+	watch_address="$scheme://$(public_host "$addr"):${ports[-1]}/#password=$watch_password&seats=$count"
 }
 
 # web_watch_open: lets the onlookers in. Each seat's Xvnc reads its password file anew at
 # every login: the file, in memory, gets the onlookers' password as its view-only second
-# line; the seat's socket then shows in the onlookers' websockify's directory. Fails if
-# a seat's server is gone.
+# line; the seat's socket then shows in the onlookers' directory, where the bridge looks.
+# Fails if a seat's server is gone.
 web_watch_open() {
 	local i pid file
 	for i in "${!seat_servers[@]}"; do

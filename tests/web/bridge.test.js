@@ -7,7 +7,8 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { describe, it, before, after } = require('node:test');
-const { freePort, Play } = require('./rig.js');
+const net = require('node:net');
+const { waitFor, freePort, freePortPair, Play, launchBrowser, Seat, shiftToWall } = require('./rig.js');
 
 const PROGRAM = process.env.DRAVIK_PROGRAM;
 
@@ -47,5 +48,59 @@ describe('the seats on a network', () => {
 			const suite = run.stdout.match(/Cipher is (\S+)/)?.[1];
 			assert.equal(suite !== undefined && suite !== '(NONE)', taken, `${options.join(' ')}: ${suite}`);
 		}
+	});
+});
+
+// The first line of what the server answers to RAW sent on a connection of its own.
+function answer(port, raw) {
+	return new Promise((resolve, reject) => {
+		let got = '';
+		const socket = net.connect({ port, host: '127.0.0.1' }, () => socket.write(raw));
+		socket.on('data', (d) => { got += d; });
+		socket.on('error', reject);
+		socket.on('close', () => resolve(got.split('\r\n')[0]));
+	});
+}
+
+describe('one bridge for every seat', () => {
+	let play, browser, port, seats;
+	before(async () => {
+		port = await freePortPair();
+		play = new Play(['--web', '--duel', '--watch', '--port', String(port), '-p1', 'anna',
+			'-p2', 'bert'], PROGRAM);
+		browser = await launchBrowser({ viewport: { width: 800, height: 1000 } });
+	});
+	after(async () => {
+		await browser?.close();
+		await play?.stop();
+	});
+
+	it('TwoSeatsAndOnlookersThroughOnePortInOneProcess', async () => {
+		const hashes = (await play.addresses(3)).map((a) => new URL(a).hash);
+		const base = `http://127.0.0.1:${port}`;
+		seats = [await Seat.open(browser.context, `${base}/${hashes[0]}`),
+			await Seat.open(browser.context, `${base}/2/${hashes[1]}`)];
+		const onlookers = await Seat.open(browser.context, `${base}/watch/${hashes[2]}`, '.game >> nth=0');
+		assert.deepEqual([await seats[0].name(), await seats[1].name()], ['dravik: anna', 'dravik: bert']);
+		await waitFor('the game for onlookers', async () => (await onlookers.state()) === 'watching');
+		const ps = spawnSync('ps', ['-o', 'pid=,ppid=,args=', '-g', String(play.child.pid)],
+			{ encoding: 'utf8' }).stdout.trim().split('\n').map((l) => l.trim().split(/\s+/));
+		const bridges = ps.filter((p) => p.slice(2).some((a) => a.endsWith('dravik_bridge.py')));
+		assert.equal(bridges.length, 1, ps.join('\n'));
+		assert.deepEqual(ps.filter((p) => p[1] === bridges[0][0]), [], 'no process per connection');
+	});
+
+	it('MalformedRequestAndUnknownSeatAreRefusedWhileTheSeatsPlay', async () => {
+		const upgrade = 'Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n' +
+			'Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n';
+		for (const [raw, status] of [
+			['NONSENSE\r\n\r\n', 400],
+			['GET / HTTP/1.1\r\nno header\r\n\r\n', 400],
+			['GET /9/ HTTP/1.1\r\n\r\n', 404],
+			[`GET /9/websockify HTTP/1.1\r\n${upgrade}`, 404],
+			['GET /../../etc/passwd HTTP/1.1\r\n\r\n', 404],
+		])
+			assert.match(await answer(port, raw), new RegExp(`^HTTP/1.1 ${status} `), raw);
+		await shiftToWall(seats[1], 'ArrowLeft', 'left', 0);
 	});
 });

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A websockify whose port another program binds first and holds while this one lives.
+# A bridge whose port another program binds first and holds while this one lives.
 exec 3> >(exec python3 -c 'import socket, sys
 s = socket.create_server(("127.0.0.1", int(sys.argv[1].rpartition(":")[2])))
 sys.stdin.read()' "${!#}")
