@@ -106,17 +106,12 @@ function processes(group, program) {
 		if (Number(fields[2]) !== group)
 			continue;
 		const name = comm === 'Xvnc' ? 'Xvnc'
-			: argv.some((a) => path.basename(a) === 'websockify') ? 'websockify'
+			: argv.some((a) => path.basename(a) === 'dravik_bridge.py') ? 'bridge'
 			: argv[0] === program ? 'game' : null;
 		if (name)
 			list.push({ pid: Number(entry), ppid: Number(fields[1]), name,
 				ticks: Number(fields[11]) + Number(fields[12]) });
 	}
-	// websockify carries each connection in a child process of its own.
-	const pids = new Set(list.filter((p) => p.name === 'websockify').map((p) => p.pid));
-	for (const p of list)
-		if (p.name === 'websockify' && pids.has(p.ppid))
-			p.name = "websockify, the page's connection";
 	return list;
 }
 
@@ -264,7 +259,7 @@ function printTables(m, options) {
 	console.log('CPU time (utime + stime in /proc/PID/stat) per second of each state, as a percentage of one core; resident memory from /proc/PID/status at the end: the peak (VmHWM) and the current (VmRSS). Chromium is not counted.\n');
 	console.log('| process | CPU % playing | CPU % idle | peak RSS MiB | RSS MiB |');
 	console.log('| --- | --- | --- | --- | --- |');
-	for (const name of ['game', 'Xvnc', 'websockify', "websockify, the page's connection"]) {
+	for (const name of ['game', 'Xvnc', 'bridge']) {
 		const mem = m.memories[name] || {};
 		console.log(`| ${name} | ${fixed(m.playing.cpu[name], 2)} | ${fixed(m.idle.cpu[name], 2)} | ${fixed(mem.peak, 2)} | ${fixed(mem.now, 2)} |`);
 	}
