@@ -336,7 +336,8 @@ async def main(args):
             lambda r, w, t=target: bridge.serve(r, w, t), sock=sock, limit=MAX_HEAD,
             ssl=context or None, ssl_handshake_timeout=HEAD_TIMEOUT if context else None)
     done = asyncio.Event()
-    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+    # Ctrl-C is the script's: it ends the game first, then the bridge.
+    for number in (signal.SIGTERM, signal.SIGHUP):
         asyncio.get_running_loop().add_signal_handler(number, done.set)
     await done.wait()
 

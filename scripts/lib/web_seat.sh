@@ -93,16 +93,20 @@ new_password() {
 }
 
 # check_certificate CERT [KEY]: fails, saying why, unless the bridge can serve HTTPS with
-# them, before anything starts. An encrypted key is refused: nobody
-# would be there to type its passphrase.
+# them, before anything starts; prints the certificate's first name that is no wildcard,
+# if it has one. An encrypted key is refused: nobody would be there to type its passphrase.
 check_certificate() {
 	python3 -c 'import ssl, sys
 try:
     ssl.create_default_context(ssl.Purpose.CLIENT_AUTH).load_cert_chain(
         sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None, password=lambda: b"")
+    fields = ssl._ssl._test_decode_cert(sys.argv[1])
 except (OSError, ssl.SSLError) as error:
     files = " with ".join(sys.argv[1:])
     sys.exit(f"scripts/play: {files}: no certificate with its unencrypted key ({error})")
+names = [v for k, v in fields.get("subjectAltName", ()) if k == "DNS"]
+names += [v for rdn in fields.get("subject", ()) for k, v in rdn if k == "commonName"]
+print(next((n for n in names if "*" not in n and n.replace(".", "").replace("-", "").isalnum()), ""))
 ' "$@"
 }
 
@@ -124,7 +128,7 @@ web_seat_start() {
 	password=$(new_password)
 	# The onlookers' password must open no seat.
 	while [ "$password" = "$watch_password" ]; do password=$(new_password); done
-	printf '%s\n' "$password" | vncpasswd -f |
+	printf '%s\n' "$password" | vncpasswd -f | "${X_SERVER_WRAPPER[@]}" \
 		python3 "$ROOT/scripts/lib/with_secret.py" Xvnc -displayfd 3 \
 			-geometry "${width}x${height}" -depth 24 -nolisten tcp -auth "$work/xauth" \
 			-rfbport -1 -rfbunixpath "$work/seat.$index.sock" -rfbunixmode 0600 \
@@ -141,10 +145,11 @@ web_seat_start() {
 
 # web_serve ADDR PORT WATCH: the bridge on ADDR, each seat started on its own port from
 # PORT on, and with WATCH 1 the onlookers on the next; once it holds them all, sets
+# (naming the machine $host, when set)
 # $seat_addresses (one per seat) and $watch_address. Fails saying so if a port is taken
 # or the bridge does not start.
 web_serve() {
-	local addr=$1 port=$2 probe listen i p bridge ports=() listeners=() scheme=http
+	local addr=$1 port=$2 probe listen i p bridge name ports=() listeners=() scheme=http
 	local count=${#seat_servers[@]}
 	probe=$(local_host "$addr")
 	listen=$addr
@@ -184,11 +189,12 @@ web_serve() {
 		fi
 	done
 	[ ${#tls[@]} -eq 0 ] || scheme=https
+	name=$(public_host "${host:-$addr}")
 	seat_addresses=()
 	for ((i = 0; i < count; i++)); do
-		seat_addresses+=("$scheme://$(public_host "$addr"):${ports[i]}/#password=${seat_passwords[i]}")
+		seat_addresses+=("$scheme://$name:${ports[i]}/#password=${seat_passwords[i]}")
 	done
-	watch_address="$scheme://$(public_host "$addr"):${ports[-1]}/#password=$watch_password&seats=$count"
+	watch_address="$scheme://$name:${ports[-1]}/#password=$watch_password&seats=$count"
 }
 
 # web_watch_open: lets the onlookers in. Each seat's Xvnc reads its password file anew at

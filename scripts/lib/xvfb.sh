@@ -2,6 +2,9 @@
 # (-displayfd). The callers stop them: each start gives the server's process id.
 
 X_START_TENTHS=100   # tenths of a second that a server may take to start
+# What the servers are started through: scripts/play sets it to scripts/lib/shielded.py,
+# so that Ctrl-C reaches the script alone, which then ends the game before the servers.
+X_SERVER_WRAPPER=()
 
 # new_server_auth FILE: a private authority file holding a new random cookie (in
 # $cookie), filed under any display: a server given -auth FILE takes only that cookie.
@@ -42,7 +45,7 @@ wait_for_display() {
 start_xvfb() {
 	local number
 	number=$(mktemp "$1/display.XXXXXX")
-	Xvfb -displayfd 3 -screen 0 "${2}x${3}x24" -nolisten tcp "${@:4}" 3>"$number" \
+	"${X_SERVER_WRAPPER[@]}" Xvfb -displayfd 3 -screen 0 "${2}x${3}x24" -nolisten tcp "${@:4}" 3>"$number" \
 		>/dev/null 2>"$number.log" &
 	xvfb_pid=$!
 	wait_for_display "$xvfb_pid" "$number" "$number.log" Xvfb && return 0

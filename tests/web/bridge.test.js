@@ -104,3 +104,27 @@ describe('one bridge for every seat', () => {
 		await shiftToWall(seats[1], 'ArrowLeft', 'left', 0);
 	});
 });
+
+describe("the script's options after the game's", () => {
+	let play, browser, port;
+	before(async () => {
+		port = await freePortPair();
+		play = new Play(['--web', '-p1', 'anna', '--port', String(port), '--watch'], PROGRAM);
+		browser = await launchBrowser();
+	});
+	after(async () => {
+		await browser?.close();
+		await play?.stop();
+	});
+
+	it('TakeEffectAndCtrlCEndsTheGameBeforeItsServer', async () => {
+		const [seat, onlookers] = await play.addresses(2);
+		assert.deepEqual([seat, onlookers].map((a) => new URL(a).port), [String(port), String(port + 1)]);
+		assert.equal(await (await Seat.open(browser.context, seat)).name(), 'dravik: anna');
+		await waitFor('the game', () => play.gameRunning());
+		process.kill(-play.child.pid, 'SIGINT');   // as Ctrl-C in its terminal
+		await play.waitGone();
+		assert.doesNotMatch(play.output, /X connection .* broken/);
+		assert.equal(play.exited.code, 130, play.output);
+	});
+});
