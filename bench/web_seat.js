@@ -1,8 +1,9 @@
 // Measures a web seat of scripts/play as a player meets it in headless Chromium: the time
 // from a key pressed in the page to the moved piece in the page's canvas, the bytes on the
 // seat's WebSocket while playing and while idle, and the CPU and memory of the seat's
-// processes. Started by scripts/bench, which puts playwright-core on NODE_PATH.
-//   node bench/web_seat.js [--fast] [--moves N] [--idle SECONDS] PROGRAM
+// processes, the memory also with SEATS seats open at once. Started by scripts/bench,
+// which puts playwright-core on NODE_PATH.
+//   node bench/web_seat.js [--fast] [--moves N] [--idle SECONDS] [--seats N] PROGRAM
 // Without --fast it prints Markdown tables; with it, a short summary, and it fails when a
 // move never showed or no byte flowed while playing.
 'use strict';
@@ -12,25 +13,34 @@ const { spawnSync } = require('node:child_process');
 const { ROOT, K, waitFor, freePort, Play, launchBrowser, Seat } = require('../tests/web/rig.js');
 
 const TICK_MS = 50;
+// A key waits for the game's next tick, at a uniformly random point of it: that wait
+// alone has this median and 95th percentile.
+const TICK_WAIT = { median: TICK_MS / 2, p95: TICK_MS * 0.95 };
+// The aims: key to canvas on this machine's loopback at a load under 1, and the PSS of a
+// seat, its share of the bridge included, with AIM_SEATS seats open.
+const AIM = { median: 32, p95: 56, seatMiB: 20 };
+const AIM_SEATS = 8;
 const MOVE_WAIT_MS = 20000;   // a move not on the screen by then is counted as never shown
 const CLOCK_TICKS = Number(spawnSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }).stdout) || 100;
 const MIB = 1024;             // kB in a MiB, as /proc gives kB
+const USAGE = 'usage: web_seat.js [--fast] [--moves N] [--idle SECONDS] [--seats N] PROGRAM';
+const SETTLE_MS = 3000;       // for the seats' pages to draw before their memory is read
 
 function parseArguments(argv) {
-	const options = { fast: false, moves: 150, idle: 20, program: null };
+	const options = { fast: false, moves: 150, idle: 20, seats: 8, program: null };
 	for (let i = 0; i < argv.length; i++) {
 		const a = argv[i];
 		if (a === '--fast')
-			Object.assign(options, { fast: true, moves: 20, idle: 2 });
-		else if (a === '--moves' || a === '--idle')
+			Object.assign(options, { fast: true, moves: 20, idle: 2, seats: 1 });
+		else if (a === '--moves' || a === '--idle' || a === '--seats')
 			options[a.slice(2)] = Number(argv[++i]);
 		else if (!options.program && !a.startsWith('-'))
 			options.program = path.resolve(a);
 		else
-			throw new Error('usage: web_seat.js [--fast] [--moves N] [--idle SECONDS] PROGRAM');
+			throw new Error(USAGE);
 	}
-	if (!options.program || !(options.moves > 0) || !(options.idle > 0))
-		throw new Error('usage: web_seat.js [--fast] [--moves N] [--idle SECONDS] PROGRAM');
+	if (!options.program || !(options.moves > 0) || !(options.idle > 0) || !(options.seats >= 1))
+		throw new Error(USAGE);
 	return options;
 }
 
@@ -115,10 +125,42 @@ function processes(group, program) {
 	return list;
 }
 
+// A process's memory in MiB: peak and current resident (RSS), and its proportional share
+// (PSS), in which a page shared by N processes counts 1/N for each.
 function memory(pid) {
 	const status = fs.readFileSync(`/proc/${pid}/status`, 'utf8');
 	const kb = (field) => Number((status.match(new RegExp(`^${field}:\\s*(\\d+)`, 'm')) || [])[1]);
-	return { peak: kb('VmHWM') / MIB, now: kb('VmRSS') / MIB };
+	const pss = fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8').match(/^Pss:\s*(\d+)/m);
+	return { peak: kb('VmHWM') / MIB, now: kb('VmRSS') / MIB, pss: Number(pss[1]) / MIB };
+}
+
+// The PSS of each kind of process, summed, and of the whole, with COUNT single seats
+// served at once, each with its page open: MiB a seat.
+async function seatsMemory(program, count) {
+	const runs = [];
+	const browser = await launchBrowser();
+	try {
+		for (let i = 0; i < count; i++) {
+			runs.push(new Play(['--web', '--port', String(await freePort()), '-p1', `seat${i + 1}`], program));
+			const [address] = await runs[i].addresses(1);   // its ports held before the next is sought
+			const seat = await Seat.open(browser.context, address);
+			if ((await seat.state()) !== 'playing')
+				throw new Error(`seat ${i + 1}'s page is ${await seat.state()}, not playing`);
+		}
+		await sleep(SETTLE_MS);
+		const share = { 'whole seat': 0 };
+		for (const run of runs) {
+			for (const p of processes(run.child.pid, program)) {
+				const { pss } = memory(p.pid);
+				share[p.name] = (share[p.name] || 0) + pss / count;
+				share['whole seat'] += pss / count;
+			}
+		}
+		return share;
+	} finally {
+		await browser.close();
+		await Promise.all(runs.map((run) => run.stop()));
+	}
 }
 
 // Runs body and returns what the seat carried and the processes spent meanwhile.
@@ -233,10 +275,11 @@ function printTables(m, options) {
 	console.log('### From a key to the screen\n');
 	console.log('Milliseconds from the key\'s event in the page to the first look at the canvas that shows the piece moved; the page looks every ' +
 		`${fixed(m.looks)} ms on average, which the figures may overstate by as much.\n`);
-	console.log('| moves shown | median | 95th percentile | fastest–slowest | within 100 ms | moves left out: landing, never shown |');
-	console.log('| --- | --- | --- | --- | --- | --- |');
-	console.log(`| ${s.sorted.length} | ${fixed(s.median)} | ${fixed(s.p95)} | ${fixed(s.sorted[0])}–${fixed(s.sorted[s.sorted.length - 1])} | ` +
-		`${fixed(within / s.sorted.length * 100)} % | ${m.moves.landed}, ${m.moves.never} |\n`);
+	console.log(`The game takes a key at its next tick: that wait alone, at a random point of its ${TICK_MS} ms tick, has a median of ${fixed(TICK_WAIT.median)} ms and a 95th percentile of ${fixed(TICK_WAIT.p95)} ms; "beyond the tick" is the figure less that wait, what the seat adds.\n`);
+	console.log('| moves shown | median | 95th percentile | median, 95th percentile beyond the tick | fastest–slowest | within 100 ms | moves left out: landing, never shown |');
+	console.log('| --- | --- | --- | --- | --- | --- | --- |');
+	console.log(`| ${s.sorted.length} | ${fixed(s.median)} | ${fixed(s.p95)} | ${fixed(s.median - TICK_WAIT.median)}, ${fixed(s.p95 - TICK_WAIT.p95)} | ` +
+		`${fixed(s.sorted[0])}–${fixed(s.sorted[s.sorted.length - 1])} | ${fixed(within / s.sorted.length * 100)} % | ${m.moves.landed}, ${m.moves.never} |\n`);
 
 	console.log('### Traffic on the seat\'s connection\n');
 	console.log('WebSocket frame payloads as the page gets (down) and sends (up) them, counted by the browser: the VNC protocol without the WebSocket, TCP and IP headers. ' +
@@ -256,17 +299,28 @@ function printTables(m, options) {
 	}
 
 	console.log('### CPU and memory\n');
-	console.log('CPU time (utime + stime in /proc/PID/stat) per second of each state, as a percentage of one core; resident memory from /proc/PID/status at the end: the peak (VmHWM) and the current (VmRSS). Chromium is not counted.\n');
-	console.log('| process | CPU % playing | CPU % idle | peak RSS MiB | RSS MiB |');
-	console.log('| --- | --- | --- | --- | --- |');
+	console.log('CPU time (utime + stime in /proc/PID/stat) per second of each state, as a percentage of one core; resident memory from /proc/PID/status at the end: the peak (VmHWM) and the current (VmRSS), and the proportional share (PSS, /proc/PID/smaps_rollup), in which a page that N processes share counts 1/N for each. Chromium is not counted.\n');
+	console.log('| process | CPU % playing | CPU % idle | peak RSS MiB | RSS MiB | PSS MiB |');
+	console.log('| --- | --- | --- | --- | --- | --- |');
 	for (const name of ['game', 'Xvnc', 'bridge']) {
 		const mem = m.memories[name] || {};
-		console.log(`| ${name} | ${fixed(m.playing.cpu[name], 2)} | ${fixed(m.idle.cpu[name], 2)} | ${fixed(mem.peak, 2)} | ${fixed(mem.now, 2)} |`);
+		console.log(`| ${name} | ${fixed(m.playing.cpu[name], 2)} | ${fixed(m.idle.cpu[name], 2)} | ${fixed(mem.peak, 2)} | ${fixed(mem.now, 2)} | ${fixed(mem.pss, 2)} |`);
 	}
+	console.log();
+	const counts = Object.keys(m.shares);
+	console.log(`### Memory a seat\n`);
+	console.log(`PSS in MiB a seat, with ${counts.join(' and ')} single seats served at once by as many runs of \`scripts/play --web\`, each with its page open and its game running, read ${SETTLE_MS / 1000} s after the last page opened: what each seat costs the machine, the libraries that the seats share counted once.\n`);
+	console.log(`| process | ${counts.map((n) => `${n} seat${n === '1' ? '' : 's'}`).join(' | ')} |`);
+	console.log(`| --- | ${counts.map(() => '---').join(' | ')} |`);
+	for (const name of ['game', 'Xvnc', 'bridge', 'whole seat'])
+		console.log(`| ${name} | ${counts.map((n) => fixed(m.shares[n][name], 2)).join(' | ')} |`);
 	console.log();
 	const aims = [
 		`${fixed(within / s.sorted.length * 100)} % of the moves on the screen within 100 ms (the aim: 95 %)`,
+		`key to canvas median ${fixed(s.median)} ms (the aim: ${AIM.median}) and 95th percentile ${fixed(s.p95)} ms (the aim: ${AIM.p95}), at a load under 1`,
 	];
+	if (m.shares[AIM_SEATS])
+		aims.push(`a seat ${fixed(m.shares[AIM_SEATS]['whole seat'])} MiB PSS with ${AIM_SEATS} seats (the aim: at most ${AIM.seatMiB})`);
 	if (x)
 		aims.push(`the seat's traffic while playing ${fixed((m.playing.down + m.playing.up) / (x.idle + x.shift * s.rate))} times the game's own X traffic (the aim: a few times)`);
 	console.log(`Against the aims: ${aims.join('; ')}.`);
@@ -279,8 +333,8 @@ function printSummary(m, options) {
 		`${m.moves.never} never shown; key to screen median ${fixed(s.median)} ms, 95th percentile ${fixed(s.p95)} ms`);
 	console.log(`web seat: bytes/s down and up, playing ${whole(m.playing.down)} and ${whole(m.playing.up)}, idle ${whole(m.idle.down)} and ${whole(m.idle.up)}`);
 	const cpu = Object.keys(m.memories).map((name) =>
-		`${name} ${fixed(m.playing.cpu[name], 2)}/${fixed(m.idle.cpu[name], 2)} %, ${fixed(m.memories[name].peak, 1)} MiB`);
-	console.log(`web seat: CPU playing/idle and peak RSS: ${cpu.join('; ')}`);
+		`${name} ${fixed(m.playing.cpu[name], 2)}/${fixed(m.idle.cpu[name], 2)} %, ${fixed(m.memories[name].peak, 1)}/${fixed(m.memories[name].pss, 1)} MiB`);
+	console.log(`web seat: CPU playing/idle and peak RSS/PSS: ${cpu.join('; ')}`);
 	const failures = [];
 	if (m.moves.never || s.sorted.length < options.moves)
 		failures.push(`${options.moves - s.sorted.length} of ${options.moves} moves never showed in the canvas`);
@@ -296,6 +350,9 @@ async function main() {
 	const m = await measure(options);
 	if (options.fast)
 		return printSummary(m, options);
+	m.shares = {};
+	for (const count of new Set([1, options.seats]))
+		m.shares[count] = await seatsMemory(options.program, count);
 	printTables(m, options);
 	return true;
 }
