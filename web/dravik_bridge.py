@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/python3 -S
 """dravik_bridge.py: the web seats' one server. It serves the players' and the onlookers'
 pages (and the noVNC client they load) and carries each page's WebSocket to its seat's
 VNC server, a Unix socket, for every seat and onlooker at once, in one process.
@@ -13,22 +13,32 @@ any port, /N/ opens seat N and /watch/ the onlookers' page, so one port is enoug
 Every port is bound before any is served: a port that another program holds ends the
 bridge with a message and status 1. Passwords never pass through here in the clear:
 the VNC servers check them by challenge and answer.
+
+Each connection has a thread, which alone reads and writes its sockets (as TLS wants),
+waiting on both ends of a WebSocket at once; a slow or broken connection holds up none
+but itself. Threads and blocking sockets, not asyncio, and only the modules it needs
+(ssl only for HTTPS): the interpreter with asyncio loaded keeps 12 MiB of its own, this
+about 5, and each run of the game has a bridge.
 """
-import argparse
-import asyncio
-import base64
-import hashlib
+import binascii
 import os
+import select
 import signal
 import socket
-import ssl
 import sys
-import urllib.parse
+import threading
+import time
+try:
+    from _sha1 import sha1   # without loading OpenSSL, which plain HTTP does without
+except ImportError:
+    from hashlib import sha1
 
 MAX_HEAD = 8192            # bytes of a request line and its headers
 MAX_FRAME = 1 << 16        # a page sends keys, pointer and a few settings: small frames
 HEAD_TIMEOUT = 30          # seconds a connection may take to send a request's head
-CHUNK = 1 << 16            # bytes read from a VNC server at a time
+CHUNK = 1 << 16            # bytes read from a socket at a time
+MAX_CONNECTIONS = 256      # at once: a page keeps about seven
+STACK = 256 << 10          # bytes of stack a connection's thread may take
 WS_GUID = b'258EAFA5-E914-47DA-95CA-C5AB0DC85B11'
 PAGES = {'seat': ('index.html', {'index.html', 'seat.js', 'page.js'}),
          'watch': ('watch.html', {'watch.html', 'watch.js', 'page.js'})}
@@ -73,7 +83,7 @@ def route(path, default, targets):
     """(target, parts) that PATH asks for on a port opening DEFAULT: /N/... and /watch/...
     name the target, anything else is the port's own. Refused(404) for a target not
     served, Refused(301) with the location for a target's name without its slash."""
-    parts = urllib.parse.unquote(path).split('/')[1:]
+    parts = unquote(path).split('/')[1:]
     if parts[0] in targets or parts[0].isdigit() or parts[0] == 'watch':
         if parts[0] not in targets:
             raise Refused(404, f'no seat {parts[0]!r} here')
@@ -111,7 +121,7 @@ class Site:
     def socket(self, target, query):
         """The VNC server's socket of a WebSocket for TARGET, or Refused(404)."""
         if target == 'watch':
-            seat = urllib.parse.parse_qs(query).get('token', [''])[0]
+            seat = dict(p.partition('=')[::2] for p in query.split('&')).get('token', '')
             path = os.path.join(self.run, 'watch-seats', seat) if seat.isdigit() else None
         else:
             path = os.path.join(self.run, f'seat.{target}.sock')
@@ -120,8 +130,24 @@ class Site:
         return path
 
 
+def unquote(text):
+    """TEXT with its %XX escapes decoded, as UTF-8."""
+    pieces = text.split('%')
+    out = bytearray(pieces[0].encode())
+    for piece in pieces[1:]:
+        if len(piece) >= 2 and all(c in '0123456789abcdefABCDEF' for c in piece[:2]):
+            out += bytes((int(piece[:2], 16),)) + piece[2:].encode()
+        else:
+            out += b'%' + piece.encode()
+    return out.decode('utf-8', 'replace')
+
+
+def b64(data):
+    return binascii.b2a_base64(data, newline=False).decode()
+
+
 def accept_key(key):
-    return base64.b64encode(hashlib.sha1(key.encode() + WS_GUID).digest()).decode()
+    return b64(sha1(key.encode() + WS_GUID).digest())
 
 
 def frame(opcode, payload=b''):
@@ -148,77 +174,127 @@ class Closing(Exception):
         self.code = code
 
 
-async def read_frame(reader, limit=MAX_FRAME):
-    """(opcode, payload) of a client's frame, unmasked; Closing for what breaks the
-    protocol or passes LIMIT bytes."""
-    b0, b1 = await reader.readexactly(2)
-    opcode, n = b0 & 0x0F, b1 & 0x7F
+def parse_frame(buffer, limit=MAX_FRAME):
+    """(opcode, payload, length) of the client's frame at BUFFER's start, unmasked, or None
+    while it is incomplete; Closing for what breaks the protocol or passes LIMIT bytes,
+    as soon as its header shows it."""
+    if len(buffer) < 2:
+        return None
+    b0, b1 = buffer[0], buffer[1]
+    opcode, n, at = b0 & 0x0F, b1 & 0x7F, 2
     if b0 & 0x70 or not b1 & 0x80:
         raise Closing(1002, 'unmasked frame or unknown extension')
-    if n == 126:
-        n = int.from_bytes(await reader.readexactly(2), 'big')
-    elif n == 127:
-        n = int.from_bytes(await reader.readexactly(8), 'big')
+    if n >= 126:
+        at = 4 if n == 126 else 10
+        if len(buffer) < at:
+            return None
+        n = int.from_bytes(buffer[2:at], 'big')
     if opcode >= 8 and (n > 125 or not b0 & 0x80):
         raise Closing(1002, 'malformed control frame')
     if n > limit:
         raise Closing(1009, f'frame of {n} bytes')
-    mask = await reader.readexactly(4)
-    data = await reader.readexactly(n)
+    if len(buffer) < at + 4 + n:
+        return None
+    mask, data = bytes(buffer[at:at + 4]), bytes(buffer[at + 4:at + 4 + n])
     whole = (mask * (n // 4 + 1))[:n]
-    return opcode, (int.from_bytes(data, 'big') ^ int.from_bytes(whole, 'big')).to_bytes(n, 'big')
+    payload = (int.from_bytes(data, 'big') ^ int.from_bytes(whole, 'big')).to_bytes(n, 'big')
+    return opcode, payload, at + 4 + n
+
+
+class Stream:
+    """A connection's socket and what has come from it but is not read yet."""
+
+    def __init__(self, sock):
+        self.sock, self.buffer = sock, bytearray()
+
+    def fill(self):
+        data = self.sock.recv(CHUNK)
+        if not data:
+            raise EOFError
+        self.buffer += data
+
+    def head(self):
+        """A request's head, without its blank line; None when the connection ends
+        between requests."""
+        while (end := self.buffer.find(b'\r\n\r\n')) < 0 and len(self.buffer) <= MAX_HEAD:
+            try:
+                self.fill()
+            except EOFError:
+                if self.buffer.strip():
+                    raise Refused(400, 'request cut short') from None
+                return None
+        if end < 0 or end > MAX_HEAD:
+            raise Refused(431, 'request head too long')
+        head = bytes(self.buffer[:end])
+        del self.buffer[:end + 4]
+        return head
 
 
 class Bridge:
-    def __init__(self, site, log=sys.stderr):
-        self.site, self.log = site, log
+    def __init__(self, site, context=None, log=sys.stderr):
+        self.site, self.context, self.log = site, context, log
+        self.room = threading.BoundedSemaphore(MAX_CONNECTIONS)
 
     def note(self, peer, text):
         print(f'{peer}: {text}', file=self.log, flush=True)
 
-    async def serve(self, reader, writer, default):
-        peer = writer.get_extra_info('peername')
-        peer = peer[0] if isinstance(peer, tuple) else 'client'
+    def accept(self, server, default):
+        """Takes connections on SERVER for ever, each in a thread of its own."""
+        while True:
+            try:
+                sock, address = server.accept()
+            except OSError:   # out of descriptors, say: a moment for connections to end
+                time.sleep(0.1)
+                continue
+            if not self.room.acquire(blocking=False):
+                self.note(address[0], 'too many connections: closed')
+                sock.close()
+                continue
+            try:
+                threading.Thread(target=self.serve, args=(sock, default, address[0]),
+                                 daemon=True).start()
+            except RuntimeError:
+                sock.close()
+                self.room.release()
+
+    def serve(self, sock, default, peer):
         try:
-            while await self.request(reader, writer, default, peer):
+            sock.settimeout(HEAD_TIMEOUT)
+            if self.context:
+                sock = self.context.wrap_socket(sock, server_side=True)
+            stream = Stream(sock)
+            while self.request(stream, default, peer):
                 pass
-        except (asyncio.IncompleteReadError, asyncio.TimeoutError, ConnectionError, ssl.SSLError):
+        except (OSError, EOFError):   # timeouts, resets and TLS failures among them
             pass
         finally:
-            writer.close()
+            sock.close()
+            self.room.release()
 
-    async def request(self, reader, writer, default, peer):
+    def request(self, stream, default, peer):
         """Answers one request; whether the connection stays open for another."""
         try:
-            head = await asyncio.wait_for(reader.readuntil(b'\r\n\r\n'), HEAD_TIMEOUT)
-        except asyncio.LimitOverrunError:
-            return self.refuse(writer, peer, Refused(431, 'request head too long'))
-        except asyncio.IncompleteReadError as error:
-            if error.partial.strip():
-                self.refuse(writer, peer, Refused(400, 'request cut short'))
-            return False
-        try:
-            method, path, query, version, headers = parse_head(head[:-4])
+            head = stream.head()
+            if head is None:
+                return False
+            method, path, query, version, headers = parse_head(head)
             if method not in ('GET', 'HEAD'):
                 raise Refused(405, f'method {method}')
             target, parts = route(path, default, self.site.targets)
             if parts == ['websockify']:
-                await self.websocket(reader, writer, target, query, headers, peer)
+                self.websocket(stream, target, query, headers, peer)
                 return False
             with open(self.site.file(target, parts), 'rb') as file:
                 body = file.read()
         except Refused as refusal:
-            return self.refuse(writer, peer, refusal)
+            return self.refuse(stream.sock, peer, refusal)
         connection = headers.get('connection', '').lower()
         keep = connection != 'close' if version == 'HTTP/1.1' else connection == 'keep-alive'
         kind = TYPES.get(os.path.splitext(parts[-1] or PAGES['seat'][0])[1], 'application/octet-stream')
-        writer.write(self.head(200, 'OK', {
+        stream.sock.sendall(self.head(200, 'OK', {
             'Content-Type': kind, 'Content-Length': len(body), 'Cache-Control': 'no-cache',
             'X-Content-Type-Options': 'nosniff',
-            'Connection': 'keep-alive' if keep else 'close'}))
-        if method == 'GET':
-            writer.write(body)
-        await writer.drain()
+            'Connection': 'keep-alive' if keep else 'close'}) + (body if method == 'GET' else b''))
         return keep
 
     @staticmethod
@@ -226,7 +302,7 @@ class Bridge:
         lines = [f'HTTP/1.1 {status} {reason}'] + [f'{k}: {v}' for k, v in fields.items()]
         return ('\r\n'.join(lines) + '\r\n\r\n').encode()
 
-    def refuse(self, writer, peer, refusal):
+    def refuse(self, sock, peer, refusal):
         """Answers with the refusal's status and a line saying why; the connection ends."""
         fields = {'Connection': 'close'}
         if refusal.status == 301:
@@ -237,68 +313,72 @@ class Bridge:
             self.note(peer, text.strip())
         body = text.encode()
         fields.update({'Content-Type': 'text/plain; charset=utf-8', 'Content-Length': len(body)})
-        writer.write(self.head(refusal.status, REASONS[refusal.status], fields) + body)
+        sock.sendall(self.head(refusal.status, REASONS[refusal.status], fields) + body)
         return False
 
-    async def websocket(self, reader, writer, target, query, headers, peer):
+    def websocket(self, stream, target, query, headers, peer):
         key = headers.get('sec-websocket-key', '')
         try:
-            well_formed = len(base64.b64decode(key, validate=True)) == 16
-        except ValueError:
+            raw = binascii.a2b_base64(key)
+            well_formed = len(raw) == 16 and b64(raw) == key
+        except binascii.Error:
             well_formed = False
         if (headers.get('upgrade', '').lower() != 'websocket' or not well_formed or
                 'upgrade' not in headers.get('connection', '').lower() or
                 headers.get('sec-websocket-version') != '13'):
             raise Refused(400, 'not a WebSocket handshake')
         path = self.site.socket(target, query)
+        vnc = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         try:
-            vnc_reader, vnc_writer = await asyncio.open_unix_connection(path)
+            vnc.connect(path)
         except OSError as error:
+            vnc.close()
             raise Refused(502, f'seat {target} does not answer ({error.strerror})') from None
         fields = {'Upgrade': 'websocket', 'Connection': 'Upgrade',
                   'Sec-WebSocket-Accept': accept_key(key)}
         offered = [p.strip() for p in headers.get('sec-websocket-protocol', '').split(',')]
         if 'binary' in offered:
             fields['Sec-WebSocket-Protocol'] = 'binary'
-        writer.write(self.head(101, REASONS[101], fields))
-        try:
-            tasks = [asyncio.ensure_future(self.to_seat(reader, writer, vnc_writer, peer)),
-                     asyncio.ensure_future(self.to_page(vnc_reader, writer))]
-            await asyncio.wait(tasks, return_when=asyncio.FIRST_COMPLETED)
-            for task in tasks:
-                task.cancel()
-            await asyncio.gather(*tasks, return_exceptions=True)
-        finally:
-            vnc_writer.close()
+        with vnc:
+            stream.sock.sendall(self.head(101, REASONS[101], fields))
+            stream.sock.settimeout(None)   # a page may well be quiet for minutes
+            try:
+                self.carry(stream, vnc)
+            except Closing as closing:
+                self.note(peer, f'WebSocket closed: {closing}')
+                stream.sock.sendall(close_frame(closing.code, str(closing)))
 
-    async def to_seat(self, reader, writer, vnc_writer, peer):
-        try:
-            while True:
-                opcode, payload = await read_frame(reader)
+    def carry(self, stream, vnc):
+        """Carries frames from the page to the seat and the seat's bytes back in frames,
+        until either end closes."""
+        page = stream.sock
+        poll = select.poll()
+        poll.register(page, select.POLLIN)
+        poll.register(vnc, select.POLLIN)
+        while True:
+            while (parsed := parse_frame(stream.buffer)) is not None:
+                opcode, payload, length = parsed
+                del stream.buffer[:length]
                 if opcode in (0, 1, 2):
-                    vnc_writer.write(payload)
-                    await vnc_writer.drain()
+                    vnc.sendall(payload)
                 elif opcode == 8:
-                    writer.write(frame(8, payload[:2]))
+                    page.sendall(frame(8, payload[:2]))
                     return
                 elif opcode == 9:
-                    writer.write(frame(10, payload))
+                    page.sendall(frame(10, payload))
                 elif opcode != 10:
                     raise Closing(1002, f'unknown opcode {opcode}')
-        except Closing as closing:
-            self.note(peer, f'WebSocket closed: {closing}')
-            writer.write(close_frame(closing.code, str(closing)))
-        except (asyncio.IncompleteReadError, ConnectionError, ssl.SSLError):
-            pass
-
-    async def to_page(self, vnc_reader, writer):
-        try:
-            while data := await vnc_reader.read(CHUNK):
-                writer.write(frame(2, data))
-                await writer.drain()
-            writer.write(close_frame(1000))
-        except (ConnectionError, ssl.SSLError):
-            pass
+            # TLS may hold decrypted bytes that the socket no longer shows.
+            pending = hasattr(page, 'pending') and page.pending()
+            ready = {fd for fd, _ in poll.poll(0 if pending else None)}
+            if pending or page.fileno() in ready:
+                stream.fill()
+            if vnc.fileno() in ready:
+                data = vnc.recv(CHUNK)
+                if not data:
+                    page.sendall(close_frame(1000))
+                    return
+                page.sendall(frame(2, data))
 
 
 def listener(spec):
@@ -306,11 +386,12 @@ def listener(spec):
     target, at, address = spec.partition('@')
     host, colon, port = address.rpartition(':')
     if not (at and colon and port.isdigit() and (target.isdigit() or target == 'watch')):
-        raise argparse.ArgumentTypeError(f'not TARGET@HOST:PORT: {spec}')
+        raise ValueError(f'not TARGET@HOST:PORT: {spec}')
     return target, host.strip('[]'), int(port)
 
 
 def tls_context(cert, key, ciphers):
+    import ssl
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.minimum_version = ssl.TLSVersion.TLSv1_2
     context.options |= ssl.OP_NO_COMPRESSION | ssl.OP_CIPHER_SERVER_PREFERENCE
@@ -319,43 +400,52 @@ def tls_context(cert, key, ciphers):
     return context
 
 
-async def main(args):
+def main(args):
     site = Site(args.pages, args.novnc, args.run, {t for t, _, _ in args.listeners})
-    bridge = Bridge(site)
-    context = args.cert and tls_context(args.cert, args.key, args.ciphers)
-    sockets = []
+    bridge = Bridge(site, args.cert and tls_context(args.cert, args.key, args.ciphers))
+    servers = []
     for target, host, port in args.listeners:   # every port ours before any is served
         try:
-            sockets.append((target, socket.create_server(
+            servers.append((target, socket.create_server(
                 (host, port), family=socket.AF_INET6 if ':' in host else socket.AF_INET,
                 dualstack_ipv6=host == '::')))
         except OSError as error:
             sys.exit(f'dravik_bridge.py: port {port} on {host}: {error.strerror}')
-    for target, sock in sockets:
-        await asyncio.start_server(
-            lambda r, w, t=target: bridge.serve(r, w, t), sock=sock, limit=MAX_HEAD,
-            ssl=context or None, ssl_handshake_timeout=HEAD_TIMEOUT if context else None)
-    done = asyncio.Event()
+    threading.stack_size(STACK)
+    for target, server in servers:
+        threading.Thread(target=bridge.accept, args=(server, target), daemon=True).start()
     # Ctrl-C is the script's: it ends the game first, then the bridge.
     for number in (signal.SIGTERM, signal.SIGHUP):
-        asyncio.get_running_loop().add_signal_handler(number, done.set)
-    await done.wait()
+        signal.signal(number, lambda *_: sys.exit(0))
+    while True:
+        signal.pause()
+
+
+USAGE = ('usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR '
+         '[--cert FILE [--key FILE] --ciphers LIST] TARGET@HOST:PORT...')
 
 
 def arguments(argv):
-    parser = argparse.ArgumentParser(prog='dravik_bridge.py')
-    parser.add_argument('--pages', required=True)
-    parser.add_argument('--novnc', required=True)
-    parser.add_argument('--run', required=True)
-    parser.add_argument('--cert')
-    parser.add_argument('--key')
-    parser.add_argument('--ciphers', default='ECDHE+AESGCM:ECDHE+CHACHA20:ECDHE+AES:!aNULL')
-    parser.add_argument('listeners', nargs='+', type=listener, metavar='TARGET@HOST:PORT')
-    return parser.parse_args(argv)
+    """The options and listeners of the command line; exits with the usage if it is wrong."""
+    args = {'cert': None, 'key': None, 'ciphers': 'ECDHE+AESGCM:ECDHE+CHACHA20:ECDHE+AES:!aNULL'}
+    listeners = []
+    try:
+        while argv:
+            if argv[0] in ('--pages', '--novnc', '--run', '--cert', '--key', '--ciphers') and len(argv) > 1:
+                args[argv[0][2:]] = argv[1]
+                argv = argv[2:]
+            else:
+                listeners.append(listener(argv[0]))
+                argv = argv[1:]
+        if not listeners or not all(args.get(k) for k in ('pages', 'novnc', 'run')):
+            raise ValueError('missing arguments')
+    except ValueError as error:
+        sys.exit(f'dravik_bridge.py: {error}\n{USAGE}')
+    return type('Arguments', (), dict(args, listeners=listeners))
 
 
 if __name__ == '__main__':
     try:
-        asyncio.run(main(arguments(sys.argv[1:])))
-    except (OSError, ssl.SSLError) as error:
+        main(arguments(sys.argv[1:]))
+    except OSError as error:   # a certificate that will not load among them
         sys.exit(f'dravik_bridge.py: {error}')

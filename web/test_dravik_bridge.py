@@ -1,8 +1,9 @@
 """The bridge's own tests: what it parses, what it serves, and its WebSockets carried to a
 seat that echoes, while another connection breaks the rules."""
-import asyncio
 import os
+import socket
 import tempfile
+import threading
 import unittest
 
 import dravik_bridge as bridge
@@ -41,34 +42,41 @@ class Requests(unittest.TestCase):
                     site.file(*bridge.route(path, '1', site.targets))
 
 
-class Sockets(unittest.IsolatedAsyncioTestCase):
-    async def asyncSetUp(self):
+class Sockets(unittest.TestCase):
+    def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         run = self.dir.name
-        self.seat = await asyncio.start_unix_server(self.echo, os.path.join(run, 'seat.1.sock'))
+        seat = socket.socket(socket.AF_UNIX)
+        seat.bind(os.path.join(run, 'seat.1.sock'))
+        seat.listen()
+        threading.Thread(target=self.echo, args=(seat,), daemon=True).start()
         self.log = open(os.devnull, 'w')
-        server = bridge.Bridge(bridge.Site(run, run, run, {'1'}), self.log)
-        self.server = await asyncio.start_server(lambda r, w: server.serve(r, w, '1'), '127.0.0.1', 0)
-        self.port = self.server.sockets[0].getsockname()[1]
-
-    async def asyncTearDown(self):
-        for s in (self.server, self.seat):
-            s.close()
-        self.log.close()
-        self.dir.cleanup()
+        server = socket.create_server(('127.0.0.1', 0))
+        self.port = server.getsockname()[1]
+        self.addCleanup(server.close)
+        self.addCleanup(seat.close)
+        self.addCleanup(self.log.close)
+        self.addCleanup(self.dir.cleanup)
+        bridge_ = bridge.Bridge(bridge.Site(run, run, run, {'1'}), log=self.log)
+        threading.Thread(target=bridge_.accept, args=(server, '1'), daemon=True).start()
 
     @staticmethod
-    async def echo(reader, writer):
-        while data := await reader.read(100):
-            writer.write(data)
-        writer.close()
+    def echo(seat):
+        while True:
+            connection, _ = seat.accept()
+            threading.Thread(target=lambda c: [c.sendall(d) for d in iter(lambda: c.recv(100), b'')],
+                             args=(connection,), daemon=True).start()
 
-    async def connect(self, path='/websockify'):
-        reader, writer = await asyncio.open_connection('127.0.0.1', self.port)
-        writer.write(f'GET {path} HTTP/1.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n'
+    def connect(self, path='/websockify'):
+        sock = socket.create_connection(('127.0.0.1', self.port), timeout=5)
+        self.addCleanup(sock.close)
+        sock.sendall(f'GET {path} HTTP/1.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n'
                      'Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n'
                      .encode())
-        return reader, writer, (await reader.readuntil(b'\r\n\r\n')).decode()
+        answer = b''
+        while b'\r\n\r\n' not in answer:
+            answer += sock.recv(1)
+        return sock, answer.decode()
 
     @staticmethod
     def masked(payload, length=None):
@@ -76,15 +84,20 @@ class Sockets(unittest.IsolatedAsyncioTestCase):
         head = bytes((0x82, 0xFF)) + n.to_bytes(8, 'big') if n > 125 else bytes((0x82, 0x80 | n))
         return head + b'\0\0\0\0' + payload   # a zero mask leaves the payload as it is
 
-    async def test_seats_carry_on_while_another_connection_breaks_the_rules(self):
-        reader, writer, answer = await self.connect()
+    def test_seats_carry_on_while_another_connection_breaks_the_rules(self):
+        sock, answer = self.connect()
         self.assertIn('Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=', answer)
-        _, _, unknown = await self.connect('/2/websockify')
+        _, unknown = self.connect('/2/websockify')
         self.assertTrue(unknown.startswith('HTTP/1.1 404'), unknown)
-        big_reader, big_writer, _ = await self.connect()
-        big_writer.write(self.masked(b'', bridge.MAX_FRAME + 1))
-        closing = await big_reader.readexactly(4)
+        big, _ = self.connect()
+        big.sendall(self.masked(b'', bridge.MAX_FRAME + 1))
+        closing = big.recv(4)
         self.assertEqual((closing[0], closing[2:]), (0x88, (1009).to_bytes(2, 'big')))
-        writer.write(self.masked(b'still here'))
-        self.assertEqual(await reader.readexactly(12), bytes((0x82, 10)) + b'still here')
-        writer.close()
+        sock.sendall(self.masked(b'still') + self.masked(b' here'))
+        got, payload = b'', b''
+        while len(payload) < 10:   # the seat may echo both frames as one
+            got += sock.recv(100)
+            while len(got) >= 2 and len(got) >= 2 + got[1]:
+                self.assertEqual(got[0], 0x82)
+                payload, got = payload + got[2:2 + got[1]], got[2 + got[1]:]
+        self.assertEqual(payload, b'still here')
