@@ -52,15 +52,12 @@ describe('the seats on a network', () => {
 });
 
 // The first line of what the server answers to RAW sent on a connection of its own.
-function answer(port, raw) {
-	return new Promise((resolve, reject) => {
-		let got = '';
-		const socket = net.connect({ port, host: '127.0.0.1' }, () => socket.write(raw));
-		socket.on('data', (d) => { got += d; });
-		socket.on('error', reject);
-		socket.on('close', () => resolve(got.split('\r\n')[0]));
-	});
-}
+const answer = (port, raw) => new Promise((resolve, reject) => {
+	let got = '';
+	const socket = net.connect({ port, host: '127.0.0.1' }, () => socket.write(raw));
+	socket.on('data', (d) => { got += d; }).on('error', reject)
+		.on('close', () => resolve(got.split('\r\n')[0]));
+});
 
 describe('one bridge for every seat', () => {
 	let play, browser, port, seats;
