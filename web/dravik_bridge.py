@@ -260,6 +260,8 @@ class Bridge:
     def serve(self, sock, default, peer):
         try:
             sock.settimeout(HEAD_TIMEOUT)
+            # A key or a frame goes at once, not held back for the last one's acknowledgement.
+            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             if self.context:
                 sock = self.context.wrap_socket(sock, server_side=True)
             stream = Stream(sock)
