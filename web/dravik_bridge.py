@@ -35,7 +35,7 @@ except ImportError:
 
 MAX_HEAD = 8192            # bytes of a request line and its headers
 MAX_FRAME = 1 << 16        # a page sends keys, pointer and a few settings: small frames
-HEAD_TIMEOUT = 30          # seconds a connection may take to send a request's head
+HEAD_TIMEOUT = 30          # seconds a request's head may take, and a kept connection wait
 CHUNK = 1 << 16            # bytes read from a socket at a time
 MAX_CONNECTIONS = 256      # at once: a page keeps about seven
 STACK = 256 << 10          # bytes of stack a connection's thread may take
@@ -215,8 +215,11 @@ class Stream:
 
     def head(self):
         """A request's head, without its blank line; None when the connection ends
-        between requests."""
+        between requests. The whole head must come within HEAD_TIMEOUT: a byte now and
+        then keeps no connection open."""
+        deadline = time.monotonic() + HEAD_TIMEOUT
         while (end := self.buffer.find(b'\r\n\r\n')) < 0 and len(self.buffer) <= MAX_HEAD:
+            self.sock.settimeout(max(0.01, deadline - time.monotonic()))
             try:
                 self.fill()
             except EOFError:
