@@ -27,7 +27,7 @@ const USAGE = 'usage: web_seat.js [--fast] [--moves N] [--idle SECONDS] [--seats
 const SETTLE_MS = 3000;       // for the seats' pages to draw before their memory is read
 
 function parseArguments(argv) {
-	const options = { fast: false, moves: 150, idle: 20, seats: 8, program: null };
+	const options = { fast: false, moves: 300, idle: 20, seats: 8, program: null };
 	for (let i = 0; i < argv.length; i++) {
 		const a = argv[i];
 		if (a === '--fast')
