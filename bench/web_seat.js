@@ -317,7 +317,7 @@ function printTables(m, options) {
 	console.log();
 	const aims = [
 		`${fixed(within / s.sorted.length * 100)} % of the moves on the screen within 100 ms (the aim: 95 %)`,
-		`key to canvas median ${fixed(s.median)} ms (the aim: ${AIM.median}) and 95th percentile ${fixed(s.p95)} ms (the aim: ${AIM.p95}), at a load under 1`,
+		`key to canvas median ${fixed(s.median)} ms and 95th percentile ${fixed(s.p95)} ms (the aims, at a load under 1: ${AIM.median} and ${AIM.p95})`,
 	];
 	if (m.shares[AIM_SEATS])
 		aims.push(`a seat ${fixed(m.shares[AIM_SEATS]['whole seat'])} MiB PSS with ${AIM_SEATS} seats (the aim: at most ${AIM.seatMiB})`);
