@@ -17,7 +17,7 @@
 # Every seat's X server accepts only clients that present the cookie in $work/xauth:
 # run the game with XAUTHORITY=$work/xauth.
 
-WEB_PACKAGES=(tigervnc-standalone-server tigervnc-tools novnc xauth python3)
+WEB_PACKAGES=(tigervnc-standalone-server tigervnc-tools novnc xauth python3 x11-utils)
 NOVNC_DIR=/usr/share/novnc
 # What a seat's X server leaves out: the game draws with the core protocol alone and the
 # page speaks only VNC. OpenGL (GLX) alone weighs 53 MiB of the server's 70 (RSS); the
@@ -229,4 +229,37 @@ web_seats_wait_for_players() {
 			sleep 0.2
 		done
 	done
+}
+
+# fragment_value TEXT: TEXT as a value in an address's fragment (a player's name for his
+# page), all but letters and digits escaped.
+fragment_value() {
+	python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1], safe=""))' "$1"
+}
+
+# web_seat_listen_for_key DISPLAY: from now on notes in $work the first key pressed (or
+# button) on the seat of DISPLAY, while no window is there to take it.
+web_seat_listen_for_key() {
+	xev -display "$1" -root -event keyboard -event button >"$work/first-key" 2>&1 &
+	started+=($!)
+	key_listener=$!
+}
+
+# web_seat_wait_for_key: returns once that key has been pressed and nothing listens any
+# more, so that the game, started then, gets every key that follows. Fails when a
+# process of the run has ended.
+web_seat_wait_for_key() {
+	local pid
+	until grep -q -E '^(KeyPress|ButtonPress) ' "$work/first-key"; do
+		for pid in "${started[@]}"; do
+			kill -0 "$pid" 2>/dev/null || {
+				echo "A process of the run ended before the first key:" >&2
+				cat "$work/first-key" >&2
+				return 1
+			}
+		done
+		sleep 0.1
+	done
+	kill "$key_listener"
+	wait "$key_listener" 2>/dev/null || true
 }

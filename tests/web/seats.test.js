@@ -337,7 +337,8 @@ describe('against the computer from a browser', { skip: !BOT && 'the computer op
 		const [address] = await play.addresses(1);
 		const seat = await Seat.open(browser.context, address);
 		assert.equal(await seat.state(), 'playing');
-		// The game starts once the seat is open: its first piece shows that it runs.
+		// The game starts with the player's first key: its first piece shows that it runs.
+		await seat.page.keyboard.press('Space');
 		const picture = await waitFor('a piece in the field', async () => {
 			const p = await seat.picture();
 			return pieceColumns(p) && p;
