@@ -1,9 +1,10 @@
 // One seat of a game served from a private X server: the address carries the seat's
 // password after '#', so that it never reaches the server's logs; the VNC server checks
-// it before it shows the screen or takes a key.
+// it before it shows the screen or takes a key. After it, with=NAME says that the game
+// waits for the other player, NAME, and start=key that it waits for the first key.
 import RFB from './core/rfb.js';
 import KeyTable from './core/input/keysym.js';
-import { WINDOW_BORDER, fragment, show, socketUrl } from './page.js';
+import { ENDED, WINDOW_BORDER, fittedScale, fragment, place, show, socketUrl } from './page.js';
 
 // The pad's buttons and the keys of the game they press, as the keyboard sends them.
 const PAD_KEYS = {
@@ -17,6 +18,7 @@ const PAD_KEYS = {
 // A held button repeats its key as a held key does: after a pause, then once a game tick.
 const REPEAT_DELAY_MS = 300;
 const REPEAT_EVERY_MS = 50;
+const WINDOW_LOOK_MS = 100;   // how often the screen is looked at until the game shows
 
 const room = document.getElementById('room');
 const game = document.getElementById('game');
@@ -27,19 +29,6 @@ const fitButton = document.getElementById('fit');
 const touch = matchMedia('(any-pointer: coarse)').matches || navigator.maxTouchPoints > 0 ||
 	'ontouchstart' in window;
 document.body.classList.toggle('touch', touch);
-
-// The largest whole number of device pixels per game pixel that the room takes, as a
-// fraction [times, per] of CSS pixels; below 1 only when the room is smaller than the game.
-function fittedScale(width, height) {
-	const box = room.getBoundingClientRect();
-	const ratio = window.devicePixelRatio || 1;
-	const whole = Math.floor(Math.min(box.width * ratio / width, box.height * ratio / height));
-	return whole >= 1 ? [whole, ratio] : [Math.min(box.width / width, box.height / height), 1];
-}
-
-// A length for the layout, which cuts lengths down to 64ths of a pixel: rounded up, a box
-// keeps its last device pixel.
-const px = (length) => `${Math.ceil(length * 64) / 64}px`;
 
 const password = fragment.get('password');
 if (!password) {
@@ -52,6 +41,7 @@ if (!password) {
 	rfb.resizeSession = false;
 	let refused = false;
 	let fitted = true;
+	let looking = null;       // the timer that looks for the game's window
 	const held = new Map();   // pad button -> its repeat timer
 
 	const release = (button) => {
@@ -74,48 +64,70 @@ if (!password) {
 	rfb.addEventListener('securityfailure', () => { refused = true; });
 	rfb.addEventListener('connect', () => {
 		fit();
-		show('playing', '');
+		show('playing', waitingFor());
+		looking = setInterval(() => windowShown() && stopLooking(), WINDOW_LOOK_MS);
 		rfb.focus();
 	});
 	rfb.addEventListener('disconnect', (e) => {
+		stopLooking();
 		[...held.keys()].forEach(release);
 		screen.replaceChildren();
 		game.style.width = game.style.height = '0';
 		if (refused)
 			show('refused', 'Wrong password: this seat is not yours.');
 		else if (e.detail.clean)
-			show('ended', 'The game has ended.');
+			show('ended', `${ENDED} To play again, start scripts/play again and open the ` +
+				'new address it prints: every game has addresses of its own.');
 		else
-			show('ended', 'The connection to the game was lost.');
+			show('ended', 'The connection to the game was lost: reload the page to return ' +
+				'to the game if it still runs.');
 	});
 
+	// What the game waits for until its window shows on the screen, said in the room.
+	const waitingFor = () => {
+		const other = fragment.get('with');
+		if (other) {
+			document.body.dataset.wait = 'player';
+			return `Waiting for ${other}: the game starts as soon as ${other} has opened ` +
+				'the other address.';
+		}
+		if (fragment.get('start') === 'key') {
+			document.body.dataset.wait = 'key';
+			return touch ? 'Tap a button of the pad to start the game: these are its keys.'
+				: 'Press a key to start the game: these are its keys.';
+		}
+		document.body.dataset.wait = 'game';
+		return 'Starting the game...';
+	};
+	const stopLooking = () => {
+		clearInterval(looking);
+		delete document.body.dataset.wait;
+	};
+	// Until the game's window shows, the X screen is black: the row across its middle
+	// crosses the window's panels.
+	const windowShown = () => {
+		const canvas = screen.querySelector('canvas');
+		if (!canvas || !canvas.width)
+			return false;
+		const row = canvas.getContext('2d').getImageData(0, canvas.height >> 1, canvas.width, 1);
+		return row.data.some((value, i) => i % 4 !== 3 && value > 0);
+	};
+
 	// The box shows the screen less the window's border, scaled and centred in the room.
-	// noVNC scales its canvas itself (scaleViewport, to the size of #screen), so that it
-	// maps clicks and taps back to the game's own pixels, which it would not do under a
-	// CSS scale.
 	const fit = () => {
 		const canvas = screen.querySelector('canvas');
 		if (!canvas || !canvas.width)
 			return;
-		const width = canvas.width - 2 * WINDOW_BORDER;
-		const height = canvas.height - 2 * WINDOW_BORDER;
-		const [times, per] = fitted ? fittedScale(width, height) : [1, 1];
-		const scaled = (length) => length * times / per;   // exact where it can be
-		screen.style.width = px(scaled(canvas.width));
-		screen.style.height = px(scaled(canvas.height));
-		// Moved by a transform, which is exact to a device pixel where a length is not.
-		const border = -scaled(WINDOW_BORDER);
-		screen.style.transform = `translate(${border}px, ${border}px)`;
-		game.style.width = px(scaled(width));
-		game.style.height = px(scaled(height));
+		const box = room.getBoundingClientRect();
+		const scale = fitted ? fittedScale(box.width, box.height,
+			canvas.width - 2 * WINDOW_BORDER, canvas.height - 2 * WINDOW_BORDER) : [1, 1];
+		const [width, height] = place(rfb, screen, game, canvas, scale);
 		// The box starts on a whole pixel: on a device pixel's edge too, where a pixel
 		// holds a whole number of them.
-		const box = room.getBoundingClientRect();
 		const start = (from, space, length) => Math.max(0, Math.round(from + (space - length) / 2) - from);
-		game.style.marginLeft = `${start(box.left, box.width, scaled(width))}px`;
-		game.style.marginTop = `${start(box.top, box.height, scaled(height))}px`;
+		game.style.marginLeft = `${start(box.left, box.width, width)}px`;
+		game.style.marginTop = `${start(box.top, box.height, height)}px`;
 		room.classList.toggle('own', !fitted);
-		rfb.scaleViewport = true;   // rescales now, to the new size of #screen
 	};
 	new MutationObserver(fit).observe(screen, { subtree: true, attributes: true,
 		attributeFilter: ['width', 'height'] });
@@ -124,6 +136,7 @@ if (!password) {
 	// The page's controls keep the keyboard's focus on the game.
 	const keepFocus = (e) => e.preventDefault();
 	fitButton.addEventListener('mousedown', keepFocus);
+	document.getElementById('note').addEventListener('mousedown', keepFocus);
 	fitButton.addEventListener('click', () => {
 		fitted = !fitted;
 		fitButton.setAttribute('aria-pressed', String(fitted));

@@ -3,24 +3,17 @@
 // after '#'. Xvnc gives that password a view-only session, which drops keys and pointer
 // whatever a page sends; this page sends none either (viewOnly).
 import RFB from './core/rfb.js';
-import { WINDOW_BORDER, fragment, show, socketUrl } from './page.js';
+import { ENDED, WINDOW_BORDER, fittedScale, fragment, place, show, socketUrl } from './page.js';
 
 const RETRY_MS = 1000;     // while the players are not all in, the seats are closed
+const SEAT_GAP = 16;      // between the seats, as #seats lays them out
+
+const ENDED_HERE = `${ENDED} The next game has an address of its own for onlookers.`;
 
 const seatsBox = document.getElementById('seats');
-const status = document.getElementById('status');
 const password = fragment.get('password');
 const count = Math.min(Math.max(parseInt(fragment.get('seats'), 10) || 1, 1), 8);
 let over = false;
-
-// Onlookers may look on a small screen: the windows shrink to fit, never grow.
-function scale() {
-	seatsBox.style.zoom = 1;
-	const room = Math.min((innerWidth - 32) / seatsBox.scrollWidth,
-		(innerHeight - 32 - status.offsetHeight - 8) / seatsBox.scrollHeight);
-	seatsBox.style.zoom = Math.min(1, room > 0 ? room : 1);
-}
-addEventListener('resize', scale);
 
 function end(state, text) {
 	over = true;
@@ -31,8 +24,10 @@ function end(state, text) {
 }
 
 function update() {
-	if (!over && seats.every((seat) => seat.watching))
+	if (!over && seats.every((seat) => seat.watching)) {
 		show('watching', '');
+		seats.forEach(fit);
+	}
 }
 
 function connect(seat) {
@@ -48,7 +43,6 @@ function connect(seat) {
 	rfb.addEventListener('securityfailure', () => { refused = true; });
 	rfb.addEventListener('connect', () => {
 		connected = seat.watching = true;
-		fit(seat);
 		update();
 	});
 	rfb.addEventListener('disconnect', async () => {
@@ -60,29 +54,30 @@ function connect(seat) {
 		if (refused)
 			return end('refused', 'Wrong password: this is not the onlookers\' address.');
 		if (connected)
-			return end('ended', 'The game has ended.');
+			return end('ended', ENDED_HERE);
 		// Not let in yet, or the server is gone with the game.
 		try {
 			await fetch('watch.js', { method: 'HEAD', cache: 'no-store' });
 		} catch {
-			return end('ended', 'The game has ended.');
+			return end('ended', ENDED_HERE);
 		}
 		show('waiting', 'Waiting for the players: the game shows once they are in.');
 		setTimeout(() => over || connect(seat), RETRY_MS);
 	});
 }
 
-// The box shows the screen less the window's border, at the screen's own pixels.
+// The box shows the screen less the window's border, each seat scaled to its share of
+// the window as the players' page is.
 function fit(seat) {
 	const canvas = seat.screen.querySelector('canvas');
-	if (!canvas || !canvas.width)
+	if (!canvas || !canvas.width || !seat.watching)
 		return;
-	seat.screen.style.width = `${canvas.width}px`;
-	seat.screen.style.height = `${canvas.height}px`;
-	seat.screen.style.left = seat.screen.style.top = `${-WINDOW_BORDER}px`;
-	seat.box.style.width = `${canvas.width - 2 * WINDOW_BORDER}px`;
-	seat.box.style.height = `${canvas.height - 2 * WINDOW_BORDER}px`;
-	scale();
+	const room = seatsBox.getBoundingClientRect();
+	const width = (room.width - SEAT_GAP * (count - 1)) / count;
+	const height = room.height - seat.label.getBoundingClientRect().height -
+		parseFloat(getComputedStyle(seat.label).marginBottom);
+	place(seat.rfb, seat.screen, seat.box, canvas, fittedScale(width, height,
+		canvas.width - 2 * WINDOW_BORDER, canvas.height - 2 * WINDOW_BORDER));
 }
 
 const seats = Array.from({ length: count }, (_, i) => {
@@ -101,6 +96,7 @@ const seats = Array.from({ length: count }, (_, i) => {
 		attributeFilter: ['width', 'height'] });
 	return seat;
 });
+new ResizeObserver(() => seats.forEach(fit)).observe(seatsBox);
 
 if (!password)
 	show('refused', 'This address has no password: open the address the game printed.');
