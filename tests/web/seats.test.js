@@ -247,8 +247,7 @@ describe('onlookers of a duel', () => {
 			'-p1', 'anna', '-p2', 'bert'], PROGRAM);
 		addresses = await play.addresses(3);
 		password = addresses[2].match(/password=(\w+)/)[1];
-		// Tall enough that the players' pages, with their touch pads, show the game at its own
-		// size, and not so tall that they scale it.
+		// Tall enough that the players' pages, with their touch pads, show the game at its own size, no taller.
 		browser = await launchBrowser({ viewport: { width: 800, height: 1100 }, hasTouch: true });
 	});
 	after(async () => {
