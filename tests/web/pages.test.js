@@ -36,11 +36,11 @@ it('DuelPageWaitsForTheOtherByNameAndSaysInItsMiddleThatTheGameHasEnded', async 
 it('AgainstTheComputerThePageShowsTheKeysAndTheGameStartsWithTheFirst', { skip: !process.env.DRAVIK_BOT && 'no computer opponent' }, async () => {
 	const [run, [address], contexts] = await play(['--computer', '1', '-p1', 'anna'], [{}, { hasTouch: true }], { DRAVIK_BOT: process.env.DRAVIK_BOT });
 	const seats = await Promise.all(contexts.map((context) => Seat.open(context, address)));
+	await sleep(1000);   // long enough for a game to show, were it started
 	for (const [seat, says, keys, pad] of [[seats[0], /^Press a key to start/, true, false], [seats[1], /^Tap a button of the pad to start/, false, true]]) {
 		assert.match(await said(seat), says);
 		assert.deepEqual([await seat.page.locator('#keys').isVisible(), await seat.page.locator('.pad').first().isVisible()], [keys, pad]);
 	}
-	await sleep(1000);
 	assert.equal(run.gameRunning(), false, 'no game before the first key');
 	await seats[1].page.locator('[data-key=left]').tap();
 	await Promise.all(seats.map(inGame));
