@@ -386,12 +386,12 @@ class Bridge:
                 page.sendall(frame(2, data))
 
 
-def listener(spec):
+def listener(text):
     """(target, host, port) of TARGET@HOST:PORT; HOST may be [IPv6]."""
-    target, at, address = spec.partition('@')
+    target, at, address = text.partition('@')
     host, colon, port = address.rpartition(':')
     if not (at and colon and port.isdigit() and (target.isdigit() or target == 'watch')):
-        raise ValueError(f'not TARGET@HOST:PORT: {spec}')
+        raise ValueError(f'not TARGET@HOST:PORT: {text}')
     return target, host.strip('[]'), int(port)
 
 
