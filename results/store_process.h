@@ -9,11 +9,12 @@
 #include "rules/game.h"
 #include "rules/pieces.h"
 
-// A game ends when a new piece has no room where it comes in, at the top of its field. A
-// landing raises the highest block of a field by at most a piece's height, and cleared
-// rows only lower it, so a field takes its rows over that height of landings before a
-// piece can be blocked; each landing takes a tick at least (one key a player a tick).
-const int MIN_GAME_TICKS = (START_FLOOR_ROW + 1) / GRID_SIZE;
+// A game ends when a new piece has no room where it comes in: a block stands in the top
+// rows of the field that a piece spans. A landing raises a field's highest block by at
+// most a piece's height, and in a duel the opponent's cleared rows (each takes him more
+// than two landings) raise it by at most a row more: no game ends sooner than this many
+// ticks, each of which lands at most one piece a player (one key a player a tick).
+const int MIN_GAME_TICKS = (START_FLOOR_ROW + 1 - GRID_SIZE + 1) / (GRID_SIZE + 1);
 // The first game starts with the program; each later one only after its New button has
 // been pressed, which holds the game that long.
 const long MIN_FIRST_RESULT_USEC = (long)MIN_GAME_TICKS * TICK_USEC;
