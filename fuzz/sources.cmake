@@ -3,8 +3,8 @@
 # tests/hardening_tests.cmake (the same targets replaying their corpora in the suite).
 set(DRAVIK_FUZZ_TARGETS hiscore_fuzz startup_fuzz)
 set(hiscore_fuzz_SOURCES fuzz/hiscore_fuzz.cpp
-  results/games_files.cpp results/hiscore_store.cpp results/store_process.cpp
-  results/paths.cpp rules/game.cpp rules/pieces.cpp)
+  results/games_files.cpp results/hiscore_store.cpp results/hiscore_text.cpp
+  results/store_process.cpp results/paths.cpp rules/game.cpp rules/pieces.cpp)
 # Start-up without a display: the fuzz target stands in for open_player and the drawing.
 set(startup_fuzz_SOURCES fuzz/startup_fuzz.cpp
   control/startup.cpp results/paths.cpp rules/game.cpp rules/pieces.cpp)

@@ -1,5 +1,6 @@
 // The hiscore tables and the files that keep them, behind a lock taken by renaming a
-// marker; and the match log of duels. Start with update_hiscores.
+// marker; and the match log of duels. Start with update_hiscores. The tables' text form
+// (hiscore_text.cpp) needs neither the game nor the display.
 #pragma once
 
 #include <sys/types.h>
@@ -30,6 +31,8 @@ void place_in_table(HiscoreTable &table, const char *name, int32_t score);
 // (blanks and control bytes become '_', an empty name "-"), cut before the first byte
 // that is not part of a printable character in UTF-8 and never inside a character.
 void entry_name(char out[ENTRY_NAME_SIZE], const char *name);
+// The same form in `size` bytes: a whole player's name as one word of the match log.
+void one_word(char *out, int size, const char *name);
 
 // Reads `count` tables of 15 entries each from f. An entry that cannot be read is
 // skipped with the rest of its line: each table holds the entries of its part of the
