@@ -1,7 +1,8 @@
 #!/bin/sh
-# The Debian package built with `cpack -G DEB` from a build: its files and control data,
-# what its post-install script makes (run as dpkg runs it, into a root of the test's own
-# through DPKG_ROOT), what purging removes, and what lintian says of it.
+# The Debian packages built with `cpack -G DEB` from a build: the game's files and control
+# data, what its post-install script makes (run as dpkg runs it, into a root of the test's
+# own through DPKG_ROOT), what purging removes; the web server's files, dependencies and
+# systemd unit; and what lintian says of both.
 #   install_deb.sh <build directory> <source directory> <games directory> <version>
 set -u
 build=$(cd "$1" && pwd)
@@ -32,10 +33,12 @@ deb=$tmp/out/dravik_${version}_$(dpkg --print-architecture).deb
 contents=$(dpkg-deb -c "$deb")
 files=$(printf '%s\n' "$contents" | awk '$1 !~ /^d/ { print $6 }' | sort)
 check "the package's files" same_text "$files" "./usr/games/dravik
+./usr/games/dravik-tables
 ./usr/share/applications/dravik.desktop
 ./usr/share/doc/dravik/changelog.gz
 ./usr/share/doc/dravik/copyright
 ./usr/share/icons/hicolor/scalable/apps/dravik.svg
+./usr/share/man/man6/dravik-tables.6.gz
 ./usr/share/man/man6/dravik.6.gz
 ./usr/share/metainfo/org.example.dravik.metainfo.xml"
 check "every file root's" sh -c "! printf '%s\n' '$contents' | awk '{ print \$2 }' | grep -v '^root/root$'"
@@ -47,6 +50,7 @@ check "package name" same_text "$(field Package)" dravik
 check "version" same_text "$(field Version)" "$version"
 check "section" same_text "$(field Section)" games
 check "depends on the X library" sh -c "dpkg-deb -f '$deb' Depends | grep -q libx11"
+check "nothing of the web server's" sh -c "! dpkg-deb -f '$deb' Depends | grep -Eq 'python|vnc'"
 
 dpkg-deb -x "$deb" "$tmp/root"
 dpkg-deb -e "$deb" "$tmp/control"
@@ -107,9 +111,46 @@ else
 	echo "SKIP the post-install script: it needs root and a group games"
 fi
 
+# The web server's package: the server, the pages, the computer opponent and the unit.
+web=$tmp/out/dravik-web_${version}_$(dpkg --print-architecture).deb
+dpkg-deb -x "$web" "$tmp/root"
+wanted=$( (cd "$src/data/web" && ls | sed 's|^|./usr/share/dravik/web/|')
+	echo "./lib/systemd/system/dravik-serve.service
+./usr/games/dravik-serve
+./usr/share/doc/dravik-web/changelog.gz
+./usr/share/doc/dravik-web/copyright
+./usr/share/dravik/serve/dravik_bridge.py
+./usr/share/man/man6/dravik-serve.6.gz"
+	[ ! -f "$src/web/dravik_serve.py" ] || echo ./usr/share/dravik/serve/dravik_serve.py
+	[ ! -x "$build/dravik-bot" ] || printf './usr/games/dravik-bot\n./usr/share/man/man6/dravik-bot.6.gz\n')
+check "the web package's files" same_text "$(dpkg-deb -c "$web" | awk '$1 !~ /^d/ { print $6 }' | sort)" \
+	"$(printf '%s\n' "$wanted" | sort)"
+for d in "dravik (= $version)" tigervnc-standalone-server tigervnc-tools novnc xauth python3 \
+	x11-utils adduser; do
+	check "dravik-web depends on $d" sh -c "dpkg-deb -f '$web' Depends | tr , '\n' | sed 's/^ //' | grep -qxF '$d'"
+done
+# The files above hold the server's module once the sources do; what follows needs it.
+[ -e "$tmp/root/usr/share/dravik/serve/dravik_serve.py" ] || touch "$tmp/root/usr/share/dravik/serve/dravik_serve.py"
+# Every path the launcher gives the server is installed; noVNC is its own package's.
+for p in $(grep -o ' /usr/[^ ]*' "$tmp/root/usr/games/dravik-serve" | grep -v -e novnc -e /usr/bin/); do
+	check "launcher's $p installed" test -e "$tmp/root$p"
+done
+unit=$tmp/root/lib/systemd/system/dravik-serve.service
+check "unit runs the launcher on loopback as its own user" sh -c "grep -qx 'ExecStart=/usr/games/dravik-serve --listen 127.0.0.1 --port 8080' '$unit' &&
+	grep -qx 'User=dravik-web' '$unit' && grep -qx 'ReadWritePaths=-$games' '$unit'"
+check "unit keeps the game's set-group-ID" sh -c "! grep -Eq '^(NoNewPrivileges|SystemCallFilter|RestrictSUIDSGID|PrivateDevices)=' '$unit'"
+if command -v systemd-analyze >/dev/null; then
+	# Checked against the system's own units, the package's files in place.
+	cp -an /lib/systemd/system/. "$tmp/root/lib/systemd/system/"
+	check "unit verified by systemd" sh -c "systemd-analyze verify --man=no --root='$tmp/root' \
+		/lib/systemd/system/dravik-serve.service >'$tmp/verify.log' 2>&1 && ! grep . '$tmp/verify.log'"
+else
+	echo "SKIP systemd-analyze: not installed"
+fi
+
 if command -v lintian >/dev/null; then
-	# Errors fail the package; warnings are shown.
-	if ! lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1; then
+	# Errors and warnings fail the packages.
+	if ! lintian --fail-on error,warning "$deb" "$web" >"$tmp/lintian.log" 2>&1; then
 		echo "FAIL lintian:"
 		failed=1
 	fi
@@ -119,5 +160,5 @@ else
 	echo "SKIP lintian: not installed"
 fi
 
-[ "$failed" -eq 0 ] && echo "the Debian package: $checks checks passed"
+[ "$failed" -eq 0 ] && echo "the Debian packages: $checks checks passed"
 exit "$failed"
