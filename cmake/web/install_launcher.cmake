@@ -8,7 +8,7 @@ set(_launcher "$ENV{DESTDIR}${DRAVIK_BINDIR}/dravik-serve")
 message(STATUS "Installing: ${_launcher}")
 file(WRITE "${_launcher}" "#!/bin/sh
 # dravik-serve: the dravik web server of this installation (see dravik-serve(6)).
-exec /usr/bin/python3 ${DRAVIK_WEB_DIR}/serve/dravik_serve.py \\
+exec /usr/bin/python3 -S ${DRAVIK_WEB_DIR}/serve/dravik_serve.py \\
 	--game ${DRAVIK_BINDIR}/dravik --bot ${DRAVIK_BINDIR}/dravik-bot \\
 	--tables ${DRAVIK_BINDIR}/dravik-tables \\
 	--pages ${DRAVIK_WEB_DIR}/web --novnc ${DRAVIK_NOVNC_DIR} \\
