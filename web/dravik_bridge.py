@@ -44,9 +44,11 @@ PAGES = {'seat': ('index.html', {'index.html', 'seat.js', 'page.js'}),
          'watch': ('watch.html', {'watch.html', 'watch.js', 'page.js'})}
 NOVNC_PARTS = ('core', 'vendor')   # all that the pages load of noVNC
 TYPES = {'.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8'}
-REASONS = {101: 'Switching Protocols', 301: 'Moved Permanently', 400: 'Bad Request',
-           404: 'Not Found', 405: 'Method Not Allowed', 431: 'Request Header Fields Too Large',
-           502: 'Bad Gateway'}
+REASONS = {101: 'Switching Protocols', 200: 'OK', 301: 'Moved Permanently',
+           400: 'Bad Request', 403: 'Forbidden', 404: 'Not Found', 405: 'Method Not Allowed',
+           409: 'Conflict', 411: 'Length Required', 413: 'Content Too Large',
+           415: 'Unsupported Media Type', 429: 'Too Many Requests',
+           431: 'Request Header Fields Too Large', 502: 'Bad Gateway', 503: 'Service Unavailable'}
 
 
 class Refused(Exception):
@@ -322,16 +324,7 @@ class Bridge:
         return False
 
     def websocket(self, stream, target, query, headers, peer):
-        key = headers.get('sec-websocket-key', '')
-        try:
-            raw = binascii.a2b_base64(key)
-            well_formed = len(raw) == 16 and b64(raw) == key
-        except binascii.Error:
-            well_formed = False
-        if (headers.get('upgrade', '').lower() != 'websocket' or not well_formed or
-                'upgrade' not in headers.get('connection', '').lower() or
-                headers.get('sec-websocket-version') != '13'):
-            raise Refused(400, 'not a WebSocket handshake')
+        fields = upgrade_fields(headers)
         path = self.site.socket(target, query)
         vnc = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         try:
@@ -339,51 +332,88 @@ class Bridge:
         except OSError as error:
             vnc.close()
             raise Refused(502, f'seat {target} does not answer ({error.strerror})') from None
-        fields = {'Upgrade': 'websocket', 'Connection': 'Upgrade',
-                  'Sec-WebSocket-Accept': accept_key(key)}
-        offered = [p.strip() for p in headers.get('sec-websocket-protocol', '').split(',')]
-        if 'binary' in offered:
-            fields['Sec-WebSocket-Protocol'] = 'binary'
         with vnc:
             stream.sock.sendall(self.head(101, REASONS[101], fields))
             stream.sock.settimeout(None)   # a page may well be quiet for minutes
             try:
-                self.carry(stream, vnc)
+                carry(stream, vnc)
             except Closing as closing:
                 self.note(peer, f'WebSocket closed: {closing}')
                 stream.sock.sendall(close_frame(closing.code, str(closing)))
 
-    def carry(self, stream, vnc):
-        """Carries frames from the page to the seat and the seat's bytes back in frames,
-        until either end closes."""
-        page = stream.sock
-        poll = select.poll()
-        poll.register(page, select.POLLIN)
-        poll.register(vnc, select.POLLIN)
-        while True:
-            while (parsed := parse_frame(stream.buffer)) is not None:
-                opcode, payload, length = parsed
-                del stream.buffer[:length]
-                if opcode in (0, 1, 2):
-                    vnc.sendall(payload)
-                elif opcode == 8:
-                    page.sendall(frame(8, payload[:2]))
-                    return
-                elif opcode == 9:
-                    page.sendall(frame(10, payload))
-                elif opcode != 10:
-                    raise Closing(1002, f'unknown opcode {opcode}')
-            # TLS may hold decrypted bytes that the socket no longer shows.
-            pending = hasattr(page, 'pending') and page.pending()
-            ready = {fd for fd, _ in poll.poll(0 if pending else None)}
-            if pending or page.fileno() in ready:
-                stream.fill()
-            if vnc.fileno() in ready:
-                data = vnc.recv(CHUNK)
-                if not data:
-                    page.sendall(close_frame(1000))
-                    return
-                page.sendall(frame(2, data))
+
+def upgrade_fields(headers):
+    """The header fields that accept a WebSocket handshake of these HEADERS, or Refused(400)."""
+    key = headers.get('sec-websocket-key', '')
+    try:
+        raw = binascii.a2b_base64(key)
+        well_formed = len(raw) == 16 and b64(raw) == key
+    except binascii.Error:
+        well_formed = False
+    if (headers.get('upgrade', '').lower() != 'websocket' or not well_formed or
+            'upgrade' not in headers.get('connection', '').lower() or
+            headers.get('sec-websocket-version') != '13'):
+        raise Refused(400, 'not a WebSocket handshake')
+    fields = {'Upgrade': 'websocket', 'Connection': 'Upgrade',
+              'Sec-WebSocket-Accept': accept_key(key)}
+    if 'binary' in offered_protocols(headers):
+        fields['Sec-WebSocket-Protocol'] = 'binary'
+    return fields
+
+
+def offered_protocols(headers):
+    return [p.strip() for p in headers.get('sec-websocket-protocol', '').split(',')]
+
+
+class Lost(EOFError):
+    """A page that answered no ping in time: its network has gone."""
+
+
+def carry(stream, vnc, heard=None, lost_after=None):
+    """Carries frames from the page to the seat and the seat's bytes back in frames,
+    until either end closes. HEARD, when given, sees every payload from the page first.
+    With LOST_AFTER seconds, a page quiet for half of them is pinged, and one quiet for
+    all of them raises Lost: a browser answers pings by itself while it is there."""
+    page = stream.sock
+    poll = select.poll()
+    poll.register(page, select.POLLIN)
+    poll.register(vnc, select.POLLIN)
+    wait = None if lost_after is None else int(lost_after * 250)
+    last, pinged = time.monotonic(), False
+    while True:
+        while (parsed := parse_frame(stream.buffer)) is not None:
+            opcode, payload, length = parsed
+            del stream.buffer[:length]
+            if opcode in (0, 1, 2):
+                if heard:
+                    heard(payload)
+                vnc.sendall(payload)
+            elif opcode == 8:
+                page.sendall(frame(8, payload[:2]))
+                return
+            elif opcode == 9:
+                page.sendall(frame(10, payload))
+            elif opcode != 10:
+                raise Closing(1002, f'unknown opcode {opcode}')
+        # TLS may hold decrypted bytes that the socket no longer shows.
+        pending = hasattr(page, 'pending') and page.pending()
+        ready = {fd for fd, _ in poll.poll(0 if pending else wait)}
+        if pending or page.fileno() in ready:
+            stream.fill()
+            last, pinged = time.monotonic(), False
+        elif lost_after is not None:
+            quiet = time.monotonic() - last
+            if quiet > lost_after:
+                raise Lost
+            if quiet > lost_after / 2 and not pinged:
+                page.sendall(frame(9))
+                pinged = True
+        if vnc.fileno() in ready:
+            data = vnc.recv(CHUNK)
+            if not data:
+                page.sendall(close_frame(1000))
+                return
+            page.sendall(frame(2, data))
 
 
 def listener(text):
