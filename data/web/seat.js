@@ -30,12 +30,44 @@ const touch = matchMedia('(any-pointer: coarse)').matches || navigator.maxTouchP
 	'ontouchstart' in window;
 document.body.classList.toggle('touch', touch);
 
+// From dravik-serve: seat=ID&token=HEX, the token going as a WebSocket subprotocol, never
+// in an address a server logs; table=ID, a duel's table, waiting for its second player.
+const served = fragment.get('seat');
+const token = fragment.get('token');
+const againLink = document.getElementById('again');
+
+// Why a served seat ended, as the server tells its page.
+async function endedHere() {
+	let reason = '';
+	try {
+		const answer = await fetch(`/api/seats/${encodeURIComponent(served)}`,
+			{ cache: 'no-store', headers: { Authorization: `Bearer ${token}` } });
+		reason = (await answer.json()).reason || '';
+	} catch {
+		reason = 'lost';
+	}
+	againLink.hidden = false;
+	if (/^page (closed|lost)$/.test(reason))
+		return 'The other player has left: the game has ended.';
+	if (reason === 'game over')
+		return ENDED;
+	if (reason === 'lost')
+		return 'The connection to the server was lost.';
+	if (reason.startsWith('no key'))
+		return `The game has ended: ${reason.replace('no key', 'no key was pressed')}.`;
+	if (reason.startsWith('table not joined'))
+		return `No one came to the table: ${reason.replace('table not joined', 'it waits')}.`;
+	return `The game has ended${reason ? ` (${reason})` : ''}.`;
+}
+
 const password = fragment.get('password');
 if (!password) {
 	show('refused', 'This address has no password: open the address the game printed.');
 } else {
-	const rfb = new RFB(screen, socketUrl(),
-		{ credentials: { password }, shared: true });
+	const url = served ? new URL(`/ws/${encodeURIComponent(served)}`,
+		location.href.replace(/^http/, 'ws')).href : socketUrl();
+	const rfb = new RFB(screen, url, { credentials: { password }, shared: true,
+		wsProtocols: served ? ['binary', `token.${token}`] : undefined });
 	rfb.background = 'transparent';
 	rfb.clipViewport = false;
 	rfb.resizeSession = false;
@@ -68,12 +100,14 @@ if (!password) {
 		looking = setInterval(() => windowShown() && stopLooking(), WINDOW_LOOK_MS);
 		rfb.focus();
 	});
-	rfb.addEventListener('disconnect', (e) => {
+	rfb.addEventListener('disconnect', async (e) => {
 		stopLooking();
 		[...held.keys()].forEach(release);
 		screen.replaceChildren();
 		game.style.width = game.style.height = '0';
-		if (refused)
+		if (served)
+			show('ended', await endedHere());
+		else if (refused)
 			show('refused', 'Wrong password: this seat is not yours.');
 		else if (e.detail.clean)
 			show('ended', `${ENDED} To play again, start scripts/play again and open the ` +
@@ -85,6 +119,12 @@ if (!password) {
 
 	// What the game waits for until its window shows on the screen, said in the room.
 	const waitingFor = () => {
+		const table = fragment.get('table');
+		if (table) {
+			document.body.dataset.wait = 'player';
+			return 'Waiting for a second player. Send this address to a friend: ' +
+				`${location.origin}/#table=${table} (the front page lists the table too).`;
+		}
 		const other = fragment.get('with');
 		if (other) {
 			document.body.dataset.wait = 'player';

@@ -9,11 +9,25 @@ const RETRY_MS = 1000;     // while the players are not all in, the seats are cl
 const SEAT_GAP = 16;      // between the seats, as #seats lays them out
 
 const ENDED_HERE = `${ENDED} The next game has an address of its own for onlookers.`;
+const ENDED_SERVED = `${ENDED} The front page lists the games under way.`;
 
 const seatsBox = document.getElementById('seats');
 const password = fragment.get('password');
-const count = Math.min(Math.max(parseInt(fragment.get('seats'), 10) || 1, 1), 8);
+// From dravik-serve (game=ID): the game's seats as its list of games names them.
+const served = fragment.has('game');
+const servedSeats = served ? await gameSeats(fragment.get('game')) : null;
+const count = served ? Math.max(servedSeats.length, 1) :
+	Math.min(Math.max(parseInt(fragment.get('seats'), 10) || 1, 1), 8);
 let over = false;
+
+async function gameSeats(id) {
+	try {
+		const state = await (await fetch('/api/state', { cache: 'no-store' })).json();
+		return (state.games.find((game) => game.id === id) || { seats: [] }).seats;
+	} catch {
+		return [];
+	}
+}
 
 function end(state, text) {
 	over = true;
@@ -21,6 +35,8 @@ function end(state, text) {
 		if (seat.watching)
 			seat.rfb.disconnect();
 	show(state, text);
+	if (served)
+		document.getElementById('again').hidden = false;
 }
 
 function update() {
@@ -31,7 +47,9 @@ function update() {
 }
 
 function connect(seat) {
-	const rfb = new RFB(seat.screen, socketUrl(`?token=${seat.index}`),
+	const url = served ? new URL(`/ws/watch/${servedSeats[seat.index - 1]}`,
+		location.href.replace(/^http/, 'ws')).href : socketUrl(`?token=${seat.index}`);
+	const rfb = new RFB(seat.screen, url,
 		{ credentials: { password }, shared: true });
 	seat.rfb = rfb;
 	rfb.viewOnly = true;
@@ -53,8 +71,8 @@ function connect(seat) {
 			return;
 		if (refused)
 			return end('refused', 'Wrong password: this is not the onlookers\' address.');
-		if (connected)
-			return end('ended', ENDED_HERE);
+		if (connected || served)
+			return end('ended', served ? ENDED_SERVED : ENDED_HERE);
 		// Not let in yet, or the server is gone with the game.
 		try {
 			await fetch('watch.js', { method: 'HEAD', cache: 'no-store' });
@@ -98,7 +116,9 @@ const seats = Array.from({ length: count }, (_, i) => {
 });
 new ResizeObserver(() => seats.forEach(fit)).observe(seatsBox);
 
-if (!password)
+if (served && !servedSeats.length)
+	end('ended', 'That game is no longer under way. The front page lists the games under way.');
+else if (!password)
 	show('refused', 'This address has no password: open the address the game printed.');
 else
 	seats.forEach(connect);
