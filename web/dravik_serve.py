@@ -46,7 +46,7 @@ ENDED_KEPT_SECONDS = 10 * 60   # a page may ask why its seat ended for this long
 REAP_EVERY = 0.5            # how often the lifetimes are looked at
 
 # Limits.
-SEAT_COST = 25 << 20        # bytes of memory a seat takes (PSS of Xvnc, game and thread)
+SEAT_COST = 16 << 20        # bytes a seat may take: 8 MiB measured (PSS of Xvnc and game), twice
 MAX_DEFAULT_SEATS = 64      # the default limit however much memory there is
 MAX_SEATS_PER_ADDRESS = 4   # seats at once from one client address
 MAX_CONNECTIONS_PER_ADDRESS = 32   # connections at once from one client address
@@ -78,7 +78,7 @@ def name_refusal(name):
     if not isinstance(name, str) or not name:
         return 'Give a name: 1 to 8 letters.'
     if len(name.encode()) > MAX_NAME:
-        return f'A name has at most {MAX_NAME} bytes: {name!r} has {len(name.encode())}.'
+        return f'A name has at most {MAX_NAME} bytes: "{name}" has {len(name.encode())}.'
     if not name.isprintable() or name != name.strip():
         return 'A name has no control characters and no space at either end.'
     if name.startswith('-'):
@@ -410,7 +410,8 @@ class Server:
             for game in games:
                 reason = None
                 if game.process and game.process.poll() is not None:
-                    reason = 'game over'
+                    status = game.process.returncode
+                    reason = 'game over' if status == 0 else f'the game failed (status {status})'
                 elif any(s.xvnc and s.xvnc.poll() is not None for s in game.seats) or \
                         any(p.poll() is not None for p in game.helpers):
                     reason = 'a server of the game ended'
