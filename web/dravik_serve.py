@@ -43,6 +43,7 @@ STOP_SECONDS = 3            # for a process to end on SIGTERM before it is kille
 X_START_SECONDS = 10        # for an X server to start
 TABLES_SECONDS = 5          # for the hiscore reader to answer
 ENDED_KEPT_SECONDS = 10 * 60   # a page may ask why its seat ended for this long
+MAX_ENDED_KEPT = 4096       # and of so many seats at most
 REAP_EVERY = 0.5            # how often the lifetimes are looked at
 
 # Limits.
@@ -78,7 +79,8 @@ def name_refusal(name):
     if not isinstance(name, str) or not name:
         return 'Give a name: 1 to 8 letters.'
     if len(name.encode()) > MAX_NAME:
-        return f'A name has at most {MAX_NAME} bytes: "{name}" has {len(name.encode())}.'
+        return (f'A name has at most {MAX_NAME} bytes (an accented letter takes two): '
+                f'"{name}" has {len(name.encode())}.')
     if not name.isprintable() or name != name.strip():
         return 'A name has no control characters and no space at either end.'
     if name.startswith('-'):
@@ -204,6 +206,7 @@ class Server:
         self.connections = {}   # client address -> connections open
         self.room = threading.BoundedSemaphore(bridge.MAX_CONNECTIONS)
         self.stopping = False
+        self.starting = 0       # seats whose servers are starting
 
     head = staticmethod(bridge.Bridge.head)
 
@@ -252,17 +255,29 @@ class Server:
             seat = Seat(self.counter, game, name, peer)
             game.seats.append(seat)
             self.seats[seat.id] = seat
+            self.starting += 1
+        try:
+            return self.start_seat(seat, game, kind)
+        finally:
+            with self.lock:
+                self.starting -= 1
+
+    def start_seat(self, seat, game, kind):
         try:
             self.start_xvnc(seat, SINGLE_HEIGHT if kind == 'single' else DUEL_HEIGHT)
             if kind == 'computer':
                 self.start_computer(game)
-        except OSError as error:
+        except (OSError, subprocess.SubprocessError) as error:
             self.note(f'seat {seat.id} could not start: {error}')
             self.end(game, 'its X server did not start')
+            self.discard(seat, game)
             raise Refused(503, 'The server could not make your seat: try again later.') from None
+        if game.ending:   # ended while its server started: the table's player left, say
+            self.discard(seat, game)
+            raise Refused(404 if kind == 'join' else 503, 'That game has ended meanwhile.')
         if kind == 'join':
             game.last_key = time.time()   # the idle time counts from the second player on
-        self.note(f'seat {seat.id} started: {game.kind} {name} from {peer}')
+        self.note(f'seat {seat.id} started: {game.kind} {seat.name} from {seat.peer}')
         answer = {'seat': seat.id, 'token': seat.token, 'password': seat.password, 'game': game.id}
         if kind == 'join':
             answer['with'] = game.seats[0].name
@@ -383,19 +398,27 @@ class Server:
             for seat in game.seats:
                 self.seats.pop(seat.id, None)
                 self.ended[seat.id] = (seat.token, reason, now)
+            while len(self.ended) > MAX_ENDED_KEPT:
+                del self.ended[next(iter(self.ended))]
         stop(game.process)
-        for process in [s.xvnc for s in game.seats] + game.helpers[::-1]:
-            stop(process)
-        names = [f'game.{game.id}.auth', f'computer.{game.id}.auth', f'computer.{game.id}.log']
         for seat in game.seats:
-            names += [f'seat.{seat.id}.{end}' for end in ('sock', 'auth', 'log')]
+            self.discard(seat, game)
+        for seat in game.seats:
+            self.note(f'seat {seat.id} ended: {reason}')
+
+    def discard(self, seat, game):
+        """Ends SEAT's X server (and the computer's, with GAME's files) and removes their
+        files; again and again if need be, as a seat may come up while its game ends."""
+        stop(seat.xvnc)
+        for process in game.helpers[::-1]:
+            stop(process)
+        names = [f'seat.{seat.id}.{end}' for end in ('sock', 'auth', 'log')]
+        names += [f'game.{game.id}.auth', f'computer.{game.id}.auth', f'computer.{game.id}.log']
         for name in names:
             try:
                 os.unlink(self.path(name))
             except FileNotFoundError:
                 pass
-        for seat in game.seats:
-            self.note(f'seat {seat.id} ended: {reason}')
 
     def reap(self):
         """Ends the games whose time has come, for ever."""
@@ -435,6 +458,9 @@ class Server:
             thread.start()
         for thread in threads:
             thread.join()
+        deadline = time.monotonic() + X_START_SECONDS
+        while self.starting and time.monotonic() < deadline:   # they end themselves
+            time.sleep(0.05)
 
     # HTTP.
 

@@ -17,7 +17,7 @@ function nameRefusal(name) {
 	if (!name)
 		return 'Give a name: 1 to 8 letters.';
 	if (bytes > MAX_NAME_BYTES)
-		return `A name has at most ${MAX_NAME_BYTES} bytes: "${name}" has ${bytes}.`;
+		return `A name has at most ${MAX_NAME_BYTES} bytes (an accented letter takes two): "${name}" has ${bytes}.`;
 	if (/[\p{Cc}\p{Cf}\p{Zl}\p{Zp}]/u.test(name) || name !== name.trim())
 		return 'A name has no control characters and no space at either end.';
 	if (name.startsWith('-'))
@@ -78,7 +78,7 @@ function item(text, control) {
 
 const waited = (since) => {
 	const minutes = Math.floor((Date.now() / 1000 - since) / 60);
-	return minutes < 1 ? 'just now' : `for ${minutes} min`;
+	return minutes < 1 ? 'for a moment' : `for ${minutes} min`;
 };
 
 function showState(state) {
@@ -87,7 +87,7 @@ function showState(state) {
 		button.type = 'button';
 		button.textContent = `Join ${table.name}`;
 		button.addEventListener('click', () => takeSeat({ kind: 'join', table: table.id }));
-		const li = item(`${table.name} waits ${waited(table.since)}`, button);
+		const li = item(`${table.name}, waiting ${waited(table.since)}`, button);
 		li.dataset.table = table.id;
 		li.classList.toggle('mine', table.id === invited);
 		return li;

@@ -19,7 +19,7 @@ class Serve {
 	constructor(...args) {
 		this.run = fs.mkdtempSync('/tmp/dravik-serve-test-');
 		this.output = '';
-		this.child = spawn('python3', [path.join(ROOT, 'web/dravik_serve.py'), '--game', PROGRAM,
+		this.child = spawn(path.join(ROOT, 'web/dravik_serve.py'), ['--game', PROGRAM,
 			...(BOT ? ['--bot', BOT] : []), '--pages', path.join(ROOT, 'data/web'),
 			'--novnc', '/usr/share/novnc', '--run', this.run, '--port', '0', ...args],
 		{ stdio: ['ignore', 'pipe', 'pipe'] });
