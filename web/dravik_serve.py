@@ -169,7 +169,9 @@ class Seat:
     def __init__(self, number, game, name, peer):
         self.id, self.game, self.name, self.peer = str(number), game, name, peer
         self.token = secrets.token_hex(16)
-        self.password = secrets.token_urlsafe(6)[:8]
+        self.password = game.watch
+        while self.password == game.watch:   # the onlookers' password opens no seat
+            self.password = secrets.token_urlsafe(6)[:8]
         self.xvnc = self.display = None
         self.connected = False   # a player's WebSocket is open
         self.came = False        # one has been
@@ -216,7 +218,7 @@ class Server:
     # Seats and games.
 
     def seat_request(self, body, peer):
-        """(status, answer) for POST /api/seats."""
+        """The answer to POST /api/seats: the seat made, or Refused saying why not."""
         kind, name = body.get('kind'), body.get('name')
         if kind not in ('single', 'computer', 'open', 'join'):
             raise Refused(400, 'Choose how to play: alone, against the computer, or a duel.')
@@ -446,8 +448,8 @@ class Server:
                 if reason is None and any(not s.came and now - s.since > COME_SECONDS
                                           for s in game.seats if s.xvnc):
                     reason = 'page never came'
-                if reason:
-                    self.end(game, reason)
+                if reason:   # its processes may take seconds to end: the others go on
+                    threading.Thread(target=self.end, args=(game, reason), daemon=True).start()
 
     def stop_all(self):
         with self.lock:

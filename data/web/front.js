@@ -18,7 +18,8 @@ function nameRefusal(name) {
 		return 'Give a name: 1 to 8 letters.';
 	if (bytes > MAX_NAME_BYTES)
 		return `A name has at most ${MAX_NAME_BYTES} bytes (an accented letter takes two): "${name}" has ${bytes}.`;
-	if (/[\p{Cc}\p{Cf}\p{Zl}\p{Zp}]/u.test(name) || name !== name.trim())
+	// As Python's isprintable(): no control, format or separator character but the space.
+	if (/[\p{C}\p{Zl}\p{Zp}]|[^\P{Zs} ]/u.test(name) || name !== name.trim())
 		return 'A name has no control characters and no space at either end.';
 	if (name.startsWith('-'))
 		return 'A name may not begin with "-".';
