@@ -10,6 +10,7 @@ const nameField = document.getElementById('name');
 const nameWhy = document.getElementById('name-why');
 const answer = document.getElementById('answer');
 const invited = new URLSearchParams(location.hash.slice(1)).get('table');
+const INVITED = 'You are invited to a duel: give your name, then join the table marked below.';
 
 // Why the game would refuse NAME, or '': the server says the same.
 function nameRefusal(name) {
@@ -53,6 +54,7 @@ async function takeSeat(request) {
 	}
 	if (reply.error) {
 		answer.textContent = reply.error;
+		answer.className = '';
 		return;
 	}
 	const seat = new URLSearchParams({ seat: reply.seat, token: reply.token, password: reply.password });
@@ -110,6 +112,8 @@ function showState(state) {
 			box.replaceChildren(...items);
 		document.getElementById(none).hidden = items.length > 0;
 	}
+	if (invited && answer.textContent === INVITED && !state.tables.some((table) => table.id === invited))
+		answer.textContent = 'The table you were invited to waits no more: open one of your own.';
 	document.getElementById('load').textContent = `${state.seats} of ${state.limit} seats in use.`;
 }
 
@@ -153,8 +157,10 @@ async function hiscores() {
 	}));
 }
 
-if (invited)
-	answer.textContent = 'You are invited to a duel: give your name, then join the table marked below.';
+if (invited) {
+	answer.textContent = INVITED;
+	answer.className = 'note';
+}
 refresh();
 hiscores();
 if (location.pathname === '/hiscores')
