@@ -193,15 +193,19 @@ describe('dravik-serve', () => {
 		}
 	});
 
-	it('AFullServerSaysSoAndAnUnreadableHiscoreTableToo', async () => {
-		const small = new Serve('--seats', '1');
+	it('AFullServerSaysSoAndTheHiscoresShowWhatTheReaderReads', async () => {
+		const small = new Serve('--seats', '1', '--tables', path.join(__dirname, 'tables-stub'));
 		try {
 			const smallAddress = await small.address();
 			assert.equal((await post(smallAddress, { kind: 'single', name: 'fred' }))[0], 200);
 			const page = await choose(browser.context, smallAddress, 'gina', 'Play alone');
 			await page.waitForFunction(() => /server is full/.test(document.getElementById('answer').textContent));
-			await page.waitForFunction(() => /cannot be read/.test(
-				document.querySelector('#hiscore-tables table[data-table="single"]').textContent));
+			const tables = await page.waitForFunction(() => {
+				const text = (table) => document.querySelector(`table[data-table="${table}"]`)?.innerText;
+				return text('losers') && ['single', 'winners', 'losers'].map(text);
+			});
+			assert.deepEqual((await tables.jsonValue()).map((t) => t.split(/\s+/).join(' ')),
+				['Alone anna 812 bert 640', 'Duels: winners The winners table is damaged.', 'Duels: losers No result yet.']);
 			await page.close();
 		} finally {
 			await small.stop();
