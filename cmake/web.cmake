@@ -21,7 +21,7 @@ set(DRAVIK_NOVNC_DIR "/usr/share/novnc" CACHE PATH "The noVNC client that the we
 set(DRAVIK_WEB_DATADIR "${CMAKE_INSTALL_DATAROOTDIR}/dravik")
 # The modules apart from the pages, which the server serves.
 install(FILES web/dravik_serve.py web/dravik_bridge.py
-        DESTINATION ${DRAVIK_WEB_DATADIR}/serve COMPONENT web OPTIONAL)
+        DESTINATION ${DRAVIK_WEB_DATADIR}/serve COMPONENT web)
 install(DIRECTORY data/web/ DESTINATION ${DRAVIK_WEB_DATADIR}/web COMPONENT web)
 
 if(IS_ABSOLUTE "${DRAVIK_GAMES_BINDIR}")

@@ -11,8 +11,10 @@ endif()
 add_test(NAME web_seats
          COMMAND ${DRAVIK_BASH} ${CMAKE_CURRENT_SOURCE_DIR}/web/run.sh ${CMAKE_BINARY_DIR}
                  $<TARGET_FILE:dravik_test_build> ${DRAVIK_WEB_BOT})
-set_tests_properties(web_seats PROPERTIES LABELS web TIMEOUT 600 SKIP_RETURN_CODE 77
-                     RESOURCE_LOCK games_dir)
+# The server's pages read the hiscores with the tables' reader of the tests' directory.
+set_tests_properties(web_seats PROPERTIES LABELS web TIMEOUT 900 SKIP_RETURN_CODE 77
+                     RESOURCE_LOCK games_dir
+                     ENVIRONMENT DRAVIK_TABLES=$<TARGET_FILE:dravik_tables_test_build>)
 
 # The bridge that serves the web seats, on its own (web/, Python's unittest).
 find_program(DRAVIK_PYTHON3 python3 REQUIRED)

@@ -695,27 +695,33 @@ def stop(process):
 
 
 def hiscores(tables):
-    """The three tables as the hiscore reader prints them: a line per entry,
-    TABLE<TAB>NAME<TAB>SCORE, or TABLE<TAB>!<TAB>why it cannot be read."""
-    answer = {t: {'entries': []} for t in ('single', 'winners', 'losers')}
+    """The three tables as the hiscore reader prints them (JSON: each table either
+    {"entries": [[name, score], ...]} or {"error": why it cannot be read}); a table that
+    the reader leaves out or gives in another shape cannot be read either."""
+    names = ('single', 'winners', 'losers')
+    unreadable = {'error': 'The hiscore tables cannot be read here.'}
     if not tables:
-        return {t: {'error': 'The hiscore tables cannot be read here.'} for t in answer}
+        return {t: unreadable for t in names}
     try:
         out = subprocess.run([tables], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, timeout=TABLES_SECONDS).stdout
-    except (OSError, subprocess.TimeoutExpired) as error:
-        why = 'The hiscore tables cannot be read here.'
+        given = json.loads(out.decode('utf-8', 'replace'))
+    except (OSError, subprocess.TimeoutExpired, ValueError) as error:
         print(f'hiscores: {tables}: {error}', file=sys.stderr, flush=True)
-        return {t: {'error': why} for t in answer}
-    for line in out.decode('utf-8', 'replace').splitlines():
-        fields = line.split('\t')
-        if len(fields) != 3 or fields[0] not in answer or 'error' in answer[fields[0]]:
-            continue
-        if fields[1] == '!':
-            answer[fields[0]] = {'error': fields[2]}
-        elif fields[2].isdigit():
-            answer[fields[0]]['entries'].append([fields[1], int(fields[2])])
-    return answer
+        return {t: unreadable for t in names}
+    return {t: table(given.get(t) if isinstance(given, dict) else None) for t in names}
+
+
+def table(given):
+    """A table of the reader's output as the page takes it, or why it cannot be read."""
+    if isinstance(given, dict) and isinstance(given.get('error'), str):
+        return {'error': given['error']}
+    entries = given.get('entries') if isinstance(given, dict) else None
+    if isinstance(entries, list) and all(
+            isinstance(e, list) and len(e) == 2 and isinstance(e[0], str) and
+            isinstance(e[1], int) for e in entries):
+        return {'entries': entries}
+    return {'error': 'The hiscore table cannot be read here.'}
 
 
 def default_seats():

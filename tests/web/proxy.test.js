@@ -1,22 +1,26 @@
 // The README's nginx site, taken from README.md, with Debian's nginx on loopback in front
-// of a web seat: the page plays through it, its WebSocket upgraded.
+// of dravik-serve: a game started from the front page plays through it, its WebSocket
+// upgraded.
 'use strict';
 const assert = require('node:assert/strict');
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
+const path = require('node:path');
 const { describe, it, before, after } = require('node:test');
-const { ROOT, waitFor, portTaken, freePort, Play, launchBrowser, Seat } = require('./rig.js');
+const { ROOT, waitFor, portTaken, freePort, launchBrowser } = require('./rig.js');
 
 const NGINX = '/usr/sbin/nginx';
 const missing = !fs.existsSync(NGINX) && 'nginx is missing';
 assert.ok(!missing || !process.env.DRAVIK_WEB_REQUIRED, missing);
 
 describe('behind nginx', { skip: missing }, () => {
-	let play, nginx, browser, dir, port, address;
+	let server, nginx, browser, dir, port;
 	before(async () => {
 		const seatPort = await freePort();
-		play = new Play(['--port', String(seatPort), '-p1', 'anna'], process.env.DRAVIK_PROGRAM);
-		[address] = await play.addresses(1);
+		server = spawn(path.join(ROOT, 'web/dravik_serve.py'), ['--game', process.env.DRAVIK_PROGRAM,
+			'--pages', path.join(ROOT, 'data/web'), '--novnc', '/usr/share/novnc',
+			'--port', String(seatPort), '--trust-proxy'], { stdio: 'ignore' });
+		await waitFor('the server to listen', () => portTaken(seatPort));
 		port = await freePort();
 		const site = fs.readFileSync(`${ROOT}/README.md`, 'utf8').split('### Behind a reverse proxy')[1]
 			.match(/(?:^ {4}.*\n)+/m)[0].replace(/^ {4}/gm, '')
@@ -32,15 +36,18 @@ describe('behind nginx', { skip: missing }, () => {
 	after(async () => {
 		await browser?.close();
 		nginx?.kill();
-		await play?.stop();
+		server?.kill('SIGTERM');
 		fs.rmSync(dir, { recursive: true, force: true });
 	});
 
-	it('SeatPlaysThroughTheProxyItsWebSocketUpgraded', async () => {
-		const seat = await Seat.open(browser.context, address.replace(/:\d+\//, `:${port}/`));
-		assert.equal(await seat.state(), 'playing');
+	it('GamePlaysThroughTheProxyItsWebSocketUpgraded', async () => {
+		const page = await browser.context.newPage();
+		await page.goto(`http://127.0.0.1:${port}/`);
+		await page.fill('#name', 'anna');
+		await page.click('button:text-is("Play alone")');
+		await page.waitForFunction(() => document.body.dataset.state === 'playing', null, { timeout: 20000 });
 		// nginx logs the upgraded request once its connection ends.
-		await seat.page.close();
+		await page.close();
 		await waitFor('the upgrade in nginx\'s log', () =>
 			/"GET \S+ HTTP\/1\.1" 101 /.test(fs.readFileSync(`${dir}/log`, 'utf8')));
 	});

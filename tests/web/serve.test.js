@@ -12,6 +12,7 @@ const { ROOT, K, waitFor, launchBrowser } = require('./rig.js');
 
 const PROGRAM = process.env.DRAVIK_PROGRAM;
 const BOT = process.env.DRAVIK_BOT;
+const TABLES = process.env.DRAVIK_TABLES;   // the tables' reader of the tests' games directory
 const buttonMiddle = (top) => [Math.floor((K.HIT_LEFT + K.HIT_RIGHT) / 2), top + K.BUTTON_HEIGHT / 2];
 
 // The server on a free port with a run directory of the test's, and what it started.
@@ -21,7 +22,8 @@ class Serve {
 		this.output = '';
 		this.child = spawn(path.join(ROOT, 'web/dravik_serve.py'), ['--game', PROGRAM,
 			...(BOT ? ['--bot', BOT] : []), '--pages', path.join(ROOT, 'data/web'),
-			'--novnc', '/usr/share/novnc', '--run', this.run, '--port', '0', ...args],
+			'--novnc', '/usr/share/novnc', '--run', this.run, '--port', '0',
+			...(TABLES ? ['--tables', TABLES] : []), ...args],
 		{ stdio: ['ignore', 'pipe', 'pipe'] });
 		this.child.stdout.on('data', (d) => { this.output += d; });
 		this.child.stderr.on('data', (d) => { this.output += d; });
