@@ -20,7 +20,13 @@ function serve() {
 		'--pages', path.join(ROOT, 'data/web'), '--novnc', '/usr/share/novnc', '--port', '0'],
 	{ stdio: ['ignore', 'pipe', 'inherit'] });
 	child.exited = new Promise((resolve) => child.on('exit', resolve));
-	child.address = new Promise((resolve) => child.stdout.on('data', (d) => resolve(String(d).match(/http:\S+/)[0])));
+	let output = '';
+	child.address = new Promise((resolve) => child.stdout.on('data', (d) => {
+		output += d;
+		const address = output.match(/http:\/\/\S+\//);
+		if (address)
+			resolve(address[0]);
+	}));
 	return child;
 }
 
