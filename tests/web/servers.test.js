@@ -17,7 +17,8 @@ const LOW_TABLE = Array.from({ length: 15 }, (_, i) => `low ${-100000 - i}\n`).j
 
 function serve() {
 	const child = spawn(path.join(ROOT, 'web/dravik_serve.py'), ['--game', PROGRAM,
-		'--pages', path.join(ROOT, 'data/web'), '--novnc', '/usr/share/novnc', '--port', '0'],
+		'--pages', path.join(ROOT, 'data/web'), '--novnc', '/usr/share/novnc', '--port', '0',
+		'--tables', process.env.DRAVIK_TABLES],
 	{ stdio: ['ignore', 'pipe', 'inherit'] });
 	child.exited = new Promise((resolve) => child.on('exit', resolve));
 	let output = '';
@@ -67,5 +68,11 @@ describe('two servers sharing one games directory', () => {
 		const table = fs.readFileSync(SINGLE, 'utf8').split('\n').filter(Boolean);
 		assert.equal(table.length, 15);
 		assert.deepEqual(table.slice(0, 2).map((line) => line.split(' ')[0]).sort(), names);
+		// Either server's hiscore page shows both, as the game's own reader reads them.
+		const page = await browser.context.newPage();
+		await page.goto(`${await servers[1].address}hiscores`);
+		await page.waitForFunction((both) => both.every((name) =>
+			document.querySelector('table[data-table="single"]')?.innerText.includes(name)), names);
+		await page.close();
 	});
 });
