@@ -9,7 +9,9 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
 const { ROOT, K, waitFor, launchBrowser } = require('../tests/web/rig.js');
-const { CLOCK_TICKS, MIB, sleep, watchMoves, memory, median, percentile95, fixed } = require('./web_measure.js');
+const {
+	CLOCK_TICKS, MIB, sleep, watchMoves, pressAndCount, memory, median, percentile95, fixed,
+} = require('./web_measure.js');
 
 const KEY_MS = 300;        // a player's pace: a move every 300 ms
 const AIM = { p95: 100, seats: 32 };
@@ -104,14 +106,7 @@ async function play(page, end, moves) {
 	await sleep(Math.random() * KEY_MS);   // the players out of step with each other
 	for (let i = 0; Date.now() < end; i++) {
 		const next = Date.now() + KEY_MS;
-		await page.keyboard.press(i % 2 ? 'ArrowRight' : 'ArrowLeft');
-		const move = await page.evaluate(() => window.dravikBench.move);
-		if (move.landed)
-			moves.landed++;
-		else if (move.ms === null)
-			moves.never++;
-		else
-			moves.shown.push(move.ms);
+		await pressAndCount(page, i, moves);
 		await sleep(next - Date.now());
 	}
 }

@@ -78,4 +78,19 @@ function median(sorted) {
 const percentile95 = (sorted) => sorted[Math.max(0, Math.ceil(0.95 * sorted.length) - 1)];
 const fixed = (x, digits = 1) => (x === undefined || Number.isNaN(x) ? '–' : x.toFixed(digits));
 
-module.exports = { CLOCK_TICKS, MIB, sleep, watchMoves, memory, median, percentile95, fixed };
+// Presses a shift in PAGE (left on even I, right on odd) and counts how it showed in MOVES
+// ({ shown: [ms...], landed, never }), as watchMoves saw it.
+async function pressAndCount(page, i, moves) {
+	await page.keyboard.press(i % 2 ? 'ArrowRight' : 'ArrowLeft');
+	const move = await page.evaluate(() => window.dravikBench.move);
+	if (move.landed)
+		moves.landed++;
+	else if (move.ms === null)
+		moves.never++;
+	else
+		moves.shown.push(move.ms);
+}
+
+module.exports = {
+	CLOCK_TICKS, MIB, sleep, watchMoves, pressAndCount, memory, median, percentile95, fixed,
+};

@@ -10,7 +10,9 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const { ROOT, K, waitFor, freePort, Play, launchBrowser, Seat } = require('../tests/web/rig.js');
-const { CLOCK_TICKS, MIB, sleep, watchMoves, memory, median, percentile95, fixed } = require('./web_measure.js');
+const {
+	CLOCK_TICKS, MIB, sleep, watchMoves, pressAndCount, memory, median, percentile95, fixed,
+} = require('./web_measure.js');
 
 const TICK_MS = 50;
 // A key waits for the game's next tick, at a uniformly random point of it: that wait
@@ -118,14 +120,7 @@ async function phase(group, program, traffic, body) {
 async function play(seat, count) {
 	const moves = { shown: [], landed: 0, never: 0 };
 	for (let i = 0; moves.shown.length + moves.never < count && i < 2 * count; i++) {
-		await seat.page.keyboard.press(i % 2 ? 'ArrowRight' : 'ArrowLeft');
-		const move = await seat.page.evaluate(() => window.dravikBench.move);
-		if (move.landed)
-			moves.landed++;
-		else if (move.ms === null)
-			moves.never++;
-		else
-			moves.shown.push(move.ms);
+		await pressAndCount(seat.page, i, moves);
 		await sleep(Math.random() * TICK_MS);
 	}
 	return moves;
