@@ -3,7 +3,7 @@
 pages (and the noVNC client they load) and carries each page's WebSocket to its seat's
 VNC server, a Unix socket, for every seat and onlooker at once, in one process.
 
-usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR
+usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR [--seat WIDTHxHEIGHT:NAME]...
                         [--cert FILE [--key FILE] --ciphers LIST] TARGET@HOST:PORT...
 
 Each TARGET@HOST:PORT is a listening port and what its address opens: a seat's number
@@ -11,7 +11,13 @@ Each TARGET@HOST:PORT is a listening port and what its address opens: a seat's n
 ?token=N reaches seat N through RUN/watch-seats/N once the players let onlookers in. On
 any port, /N/ opens seat N and /watch/ the onlookers' page, so one port is enough.
 Every port is bound before any is served: a port that another program holds ends the
-bridge with a message and status 1. Passwords never pass through here in the clear:
+bridge with a message and status 1. Each --seat is then started, numbered from 1, as
+dravik_serve.py starts its seats (a WIDTHxHEIGHT screen whose page is titled NAME), and
+the bridge tells on its standard output, which only its starter reads, what the game
+needs: a line `seat N DISPLAY PID PASSWORD` for each (the X server's process, whose
+password file is an in-memory one given as /proc/self/fd/F), and `watch PASSWORD` for
+onlookers, whose view-only line its starter adds once the players are in. The seats'
+X servers take the cookie in RUN/seat.N.auth, and end with the bridge. Passwords never pass through here in the clear:
 the VNC servers check them by challenge and answer.
 
 Each connection has a thread, which alone reads and writes its sockets (as TLS wants),
@@ -446,27 +452,73 @@ def main(args):
                 dualstack_ipv6=host == '::')))
         except OSError as error:
             sys.exit(f'dravik_bridge.py: port {port} on {host}: {error.strerror}')
-    threading.stack_size(STACK)
-    for target, server in servers:
-        threading.Thread(target=bridge.accept, args=(server, target), daemon=True).start()
     # Ctrl-C is the script's: it ends the game first, then the bridge.
     for number in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(number, lambda *_: sys.exit(0))
-    while True:
-        signal.pause()
+    seats = []
+    try:
+        if args.seats:
+            start_seats(args, seats)
+        threading.stack_size(STACK)
+        for target, server in servers:
+            threading.Thread(target=bridge.accept, args=(server, target), daemon=True).start()
+        while True:
+            signal.pause()
+    finally:
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)   # the seats end whatever comes
+        for seat in seats:
+            stop_seat(seat)
 
 
-USAGE = ('usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR '
+def start_seats(args, seats):
+    """Starts the seats of ARGS as dravik_serve.py starts its own, adding each to SEATS
+    before its X server starts, and tells of them on the standard output."""
+    import dravik_serve as serve
+    server = serve.Server(args)
+    game = serve.Game(1, 'private')
+    game.watch = password()
+    for number, (width, height, name) in enumerate(args.seats, 1):
+        seat = serve.Seat(number, game, name, '')
+        seat.password = game.watch
+        while seat.password == game.watch:   # the onlookers' password opens no seat
+            seat.password = password()
+        seats.append(seat)
+        server.start_xvnc(seat, height, width=width, desktop=name, watchers=False)
+    for seat in seats:
+        print(f'seat {seat.id} :{seat.display} {seat.xvnc.pid} {seat.password}')
+    print(f'watch {game.watch}', flush=True)
+    sys.stdout.close()
+
+
+def stop_seat(seat):
+    import dravik_serve as serve
+    serve.stop(seat.xvnc)
+
+
+def password():
+    """8 letters and digits: 48 bits, all that VNC's password check reads; too many to
+    guess through the network, so no blacklist, which would shut the player out too."""
+    return b64(os.urandom(6)).replace('+', 'x').replace('/', 'y')
+
+
+USAGE = ('usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR [--seat WIDTHxHEIGHT:NAME]... '
          '[--cert FILE [--key FILE] --ciphers LIST] TARGET@HOST:PORT...')
 
 
 def arguments(argv):
     """The options and listeners of the command line; exits with the usage if it is wrong."""
     args = {'cert': None, 'key': None, 'ciphers': 'ECDHE+AESGCM:ECDHE+CHACHA20:ECDHE+AES:!aNULL'}
-    listeners = []
+    listeners, seats = [], []
     try:
         while argv:
-            if argv[0] in ('--pages', '--novnc', '--run', '--cert', '--key', '--ciphers') and len(argv) > 1:
+            if argv[0] == '--seat' and len(argv) > 1:
+                size, colon, name = argv[1].partition(':')
+                width, x, height = size.partition('x')
+                if not (colon and x and width.isdigit() and height.isdigit() and name):
+                    raise ValueError(f'not WIDTHxHEIGHT:NAME: {argv[1]}')
+                seats.append((int(width), int(height), name))
+                argv = argv[2:]
+            elif argv[0] in ('--pages', '--novnc', '--run', '--cert', '--key', '--ciphers') and len(argv) > 1:
                 args[argv[0][2:]] = argv[1]
                 argv = argv[2:]
             else:
@@ -476,7 +528,7 @@ def arguments(argv):
             raise ValueError('missing arguments')
     except ValueError as error:
         sys.exit(f'dravik_bridge.py: {error}\n{USAGE}')
-    return type('Arguments', (), dict(args, listeners=listeners))
+    return type('Arguments', (), dict(args, listeners=listeners, seats=seats))
 
 
 if __name__ == '__main__':

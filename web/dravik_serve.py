@@ -60,8 +60,14 @@ SCREEN_WIDTH = 288
 SINGLE_HEIGHT = 348
 DUEL_HEIGHT = 678
 COMPUTER_NAME = 'computer'
+# What a seat's X server leaves out: the game draws with the core protocol alone and the
+# page speaks only VNC. OpenGL (GLX) alone weighs 53 MiB of the server's 70 (RSS); the
+# others, video and compositing, 0.2 MiB together.
 XVNC_NO_EXTENSIONS = ('GLX', 'XVideo', 'XVideo-MotionCompensation', 'DOUBLE-BUFFER',
-                      'COMPOSITE', 'RECORD', 'DPMS')   # as scripts/lib/web_seat.sh says why
+                      'COMPOSITE', 'RECORD', 'DPMS')
+# Updates per second at most: TigerVNC holds a change back for half a frame before it
+# sends it (8 ms at its default of 60); at 1000 it goes at once, and a page asks for
+# the next update only once it has drawn the last.
 XVNC_FRAME_RATE = 1000
 FAMILY_WILD = 0xFFFF        # an X authority entry for any host
 
@@ -329,18 +335,22 @@ class Server:
     def path(self, name):
         return os.path.join(self.args.run, name)
 
-    def start_xvnc(self, seat, height):
-        secret = subprocess.run(['vncpasswd', '-f'], input=f'{seat.password}\n{seat.game.watch}\n'.encode(),
+    def start_xvnc(self, seat, height, width=SCREEN_WIDTH, desktop=None, watchers=True):
+        """Starts SEAT's X server, WIDTH x HEIGHT, its page titled DESKTOP ("dravik: NAME" by
+        default); with WATCHERS, its game's view-only password is taken from the start."""
+        lines = [seat.password] + [seat.game.watch] * watchers
+        secret = subprocess.run(['vncpasswd', '-f'], input=''.join(f'{p}\n' for p in lines).encode(),
                                 stdout=subprocess.PIPE, check=True).stdout
         memory = os.memfd_create('secret', 0)
         try:
             os.write(memory, secret)
             leave = [a for e in XVNC_NO_EXTENSIONS for a in ('-extension', e)]
             seat.xvnc, seat.display = self.start_x([
-                'Xvnc', '-geometry', f'{SCREEN_WIDTH}x{height}', '-depth', '24', '-nolisten', 'tcp',
+                'Xvnc', '-geometry', f'{width}x{height}', '-depth', '24', '-nolisten', 'tcp',
                 '-rfbport', '-1', '-rfbunixpath', self.path(f'seat.{seat.id}.sock'),
                 '-rfbunixmode', '0600', '-SecurityTypes', 'VncAuth',
-                '-PasswordFile', f'/proc/self/fd/{memory}', '-desktop', f'dravik: {seat.name}',
+                '-PasswordFile', f'/proc/self/fd/{memory}',
+                '-desktop', desktop or f'dravik: {seat.name}',
                 '-AcceptSetDesktopSize=0', '-AcceptCutText=0', '-SendCutText=0',
                 '-SendPrimary=0', '-SetPrimary=0', '-UseBlacklist=0',
                 f'-FrameRate={XVNC_FRAME_RATE}'] + leave,

@@ -44,6 +44,24 @@ class Requests(unittest.TestCase):
                     site.file(*bridge.route(path, '1', site.targets))
 
 
+class Arguments(unittest.TestCase):
+    BASE = ['--pages', 'p', '--novnc', 'n', '--run', 'r']
+
+    def test_seats_are_numbered_in_order_and_malformed_ones_refused(self):
+        args = bridge.arguments(self.BASE + ['--seat', '288x348:dravik: anna', '1@127.0.0.1:6080',
+                                             '--seat', '288x678:dravik', '2@127.0.0.1:6081'])
+        self.assertEqual(args.seats, [(288, 348, 'dravik: anna'), (288, 678, 'dravik')])
+        for seat in ['288x348', '288x348:', '288:x', 'x348:a', '288xb:c', '-1x348:a']:
+            with self.assertRaises(SystemExit, msg=seat):
+                bridge.arguments(self.BASE + ['--seat', seat, '1@127.0.0.1:6080'])
+
+    def test_passwords_are_eight_letters_and_digits_and_differ(self):
+        passwords = {bridge.password() for _ in range(100)}
+        self.assertEqual(len(passwords), 100)
+        for password in passwords:
+            self.assertRegex(password, r'^[A-Za-z0-9]{8}$')
+
+
 class Sockets(unittest.TestCase):
     def setUp(self):
         run = tempfile.mkdtemp()

@@ -1,16 +1,17 @@
 # Seats served to web browsers, for scripts/play. A seat is a private X server with a
 # VNC face (Xvnc), listening only on a Unix socket of mode 600 in the run's private
-# directory. One bridge (web/dravik_bridge.py, a single process for every seat) serves
-# the pages and carries each page's connection to its seat's socket, on a port per seat
-# and one for onlookers. Each seat has a random password, handed to Xvnc through an
-# in-memory file and printed only in the seat's address, after '#', where the page reads
-# it: it never reaches a disk or a server's log. Without it the VNC server shows nothing
-# and takes no key. The addresses are printed only once the bridge holds every port.
-# Onlookers have a password of their own, which Xvnc takes as view-only: it drops their
-# keys and pointer. The bridge reaches a seat for them only once the players are in, so
-# that no onlooker starts the game.
+# directory. One bridge (web/dravik_bridge.py, a single process for every seat) starts
+# the seats as dravik-serve starts its own, serves the pages and carries each page's
+# connection to its seat's socket, on a port per seat and one for onlookers. Each seat
+# has a random password, which the bridge hands to Xvnc through an in-memory file and
+# to this script through a pipe; it is printed only in the seat's address, after '#',
+# where the page reads it: it never reaches a disk or a server's log. Without it the VNC
+# server shows nothing and takes no key. The bridge tells of the seats only once it holds
+# every port. Onlookers have a password of their own, which Xvnc takes as view-only: it
+# drops their keys and pointer. The bridge reaches a seat for them only once the players
+# are in, so that no onlooker starts the game.
 #
-# The caller sources common.sh and xvfb.sh, and before web_seat_start sets:
+# The caller sources common.sh and xvfb.sh, and before web_serve sets:
 #   work     a private directory (mode 700), removed when the run ends
 #   started  an array that gets the process ids to stop when the run ends
 #   tls      the bridge's options for HTTPS (--cert ... --ciphers ...), or an empty array
@@ -19,15 +20,8 @@
 
 WEB_PACKAGES=(tigervnc-standalone-server tigervnc-tools novnc xauth python3 x11-utils)
 NOVNC_DIR=/usr/share/novnc
-# What a seat's X server leaves out: the game draws with the core protocol alone and the
-# page speaks only VNC. OpenGL (GLX) alone weighs 53 MiB of the server's 70 (RSS); the
-# others, video and compositing, 0.2 MiB together.
-XVNC_NO_EXTENSIONS=(GLX XVideo XVideo-MotionCompensation DOUBLE-BUFFER COMPOSITE RECORD DPMS)
-# Updates per second at most: TigerVNC holds a change back for half a frame before it
-# sends it (8 ms at its default of 60); at 1000 it goes at once, and a page asks for
-# the next update only once it has drawn the last.
-XVNC_FRAME_RATE=1000
 BRIDGE_STARTUP_TENTHS=100   # tenths of a second that the bridge may take to start
+SEATS_STARTUP_SECONDS=30    # and then its seats, each
 # HTTPS takes TLS 1.2 and 1.3 only, and in 1.2 only suites with forward secrecy (ECDHE),
 # the AEAD ones first: a recorded session stays sealed even if the key is stolen later.
 # TLS 1.3's suites all have forward secrecy.
@@ -85,13 +79,6 @@ public_host() {
 	esac
 }
 
-# A random password: 48 bits in 8 characters, all that VNC's password check reads: too
-# many to guess through the network, so no blacklist, which would shut the player out
-# too (every browser reaches Xvnc through the one bridge).
-new_password() {
-	head -c 6 /dev/urandom | base64 | tr '+/' 'xy'
-}
-
 # check_certificate CERT [KEY]: fails, saying why, unless the bridge can serve HTTPS with
 # them, before anything starts; prints the certificate's first name that is no wildcard,
 # if it has one. An encrypted key is refused: nobody would be there to type its passphrase.
@@ -110,47 +97,27 @@ print(next((n for n in names if "*" not in n and n.replace(".", "").replace("-",
 ' "$@"
 }
 
-# web_seats_prepare: the onlookers' directory of seats and the X servers' cookie, in $work.
+# web_seats_prepare: the onlookers' directory of seats, in $work; no seat yet.
 web_seats_prepare() {
 	mkdir -p "$work/watch-seats"
-	new_server_auth "$work/xauth"
-	web_cookie=$cookie
-	watch_password=$(new_password)
-	seat_servers=() seat_passwords=()
+	seat_specs=()
 }
 
-# web_seat_start INDEX NAME WIDTH HEIGHT: a seat whose screen is WIDTH x HEIGHT, named
-# NAME in its page, its VNC server on $work/seat.INDEX.sock. Sets $display.
-web_seat_start() {
-	local index=$1 name=$2 width=$3 height=$4
-	local number=$work/display.$index log=$work/xvnc.$index.log password extension leave=()
-	for extension in "${XVNC_NO_EXTENSIONS[@]}"; do leave+=(-extension "$extension"); done
-	password=$(new_password)
-	# The onlookers' password must open no seat.
-	while [ "$password" = "$watch_password" ]; do password=$(new_password); done
-	printf '%s\n' "$password" | vncpasswd -f | "${X_SERVER_WRAPPER[@]}" \
-		python3 "$ROOT/scripts/lib/with_secret.py" Xvnc -displayfd 3 \
-			-geometry "${width}x${height}" -depth 24 -nolisten tcp -auth "$work/xauth" \
-			-rfbport -1 -rfbunixpath "$work/seat.$index.sock" -rfbunixmode 0600 \
-			-SecurityTypes VncAuth -PasswordFile @SECRET@ -desktop "$name" \
-			-AcceptSetDesktopSize=0 -AcceptCutText=0 -SendCutText=0 -SendPrimary=0 \
-			-SetPrimary=0 -UseBlacklist=0 -FrameRate="$XVNC_FRAME_RATE" "${leave[@]}" \
-			3>"$number" >/dev/null 2>"$log" &
-	started+=($!)
-	seat_servers+=($!)
-	seat_passwords+=("$password")
-	wait_for_display "${started[-1]}" "$number" "$log" "The X server of $name" || exit 1
-	file_cookie "$display" "$web_cookie" "$work/xauth"
+# web_seat_add NAME WIDTH HEIGHT: a seat whose screen is WIDTH x HEIGHT, named NAME in its
+# page, its VNC server on $work/seat.N.sock, N counting the seats from 1.
+web_seat_add() {
+	seat_specs+=(--seat "$2x$3:$1")
 }
 
-# web_serve ADDR PORT WATCH: the bridge on ADDR, each seat started on its own port from
-# PORT on, and with WATCH 1 the onlookers on the next; once it holds them all, sets
-# (naming the machine $host, when set)
-# $seat_addresses (one per seat) and $watch_address. Fails saying so if a port is taken
-# or the bridge does not start.
+# web_serve ADDR PORT WATCH: the bridge on ADDR with the seats added, each on its own port
+# from PORT on, and with WATCH 1 the onlookers on the next; once it holds them all and
+# the seats have started, sets (naming the machine $host, when set) $seat_displays,
+# $seat_servers (their X servers' processes), $seat_passwords, $seat_addresses (one per
+# seat), $watch_password and $watch_address, and files the seats' cookie in $work/xauth.
+# Fails saying so if a port is taken or the bridge does not start.
 web_serve() {
 	local addr=$1 port=$2 probe listen i p bridge name ports=() listeners=() scheme=http
-	local count=${#seat_servers[@]}
+	local count=$((${#seat_specs[@]} / 2)) out kind number display pid password
 	probe=$(local_host "$addr")
 	listen=$addr
 	case $listen in *:*) listen="[$listen]" ;; esac
@@ -164,30 +131,47 @@ web_serve() {
 		listeners+=("$([ "$i" -le "$count" ] && echo "$i" || echo watch)@$listen:$p")
 	done
 	bridge=$(PATH=$PATH:$ROOT/web command -v dravik_bridge.py)
+	# The passwords come through a pipe, never a file.
+	mkfifo -m 600 "$work/bridge.out"
 	"$bridge" --pages "$ROOT/data/web" --novnc "$NOVNC_DIR" --run "$work" "${tls[@]}" \
-		"${listeners[@]}" >"$work/bridge.log" 2>&1 &
+		"${seat_specs[@]}" "${listeners[@]}" >"$work/bridge.out" 2>"$work/bridge.log" &
 	started+=($!)
+	exec {out}<"$work/bridge.out"
 	for ((i = 0; i < BRIDGE_STARTUP_TENTHS; i++)); do
 		port_open "$probe" "${ports[-1]}" && break
-		if ! kill -0 "${started[-1]}" 2>/dev/null; then
-			i=$BRIDGE_STARTUP_TENTHS
-			break
-		fi
+		kill -0 "${started[-1]}" 2>/dev/null || break
 		sleep 0.1
 	done
-	if [ "$i" -ge "$BRIDGE_STARTUP_TENTHS" ]; then
+	# Another program may have bound a port since it was found free: the addresses, and
+	# with them the passwords, go to none but the bridge.
+	if port_open "$probe" "${ports[-1]}"; then
+		for p in "${ports[@]}"; do
+			if ! owns_port "${started[-1]}" "$p"; then
+				echo "Another program took port $p on $addr: choose another with --port." >&2
+				exit 1
+			fi
+		done
+	fi
+	# Then it starts the seats and tells of them.
+	seat_displays=() seat_servers=() seat_passwords=() watch_password=
+	while [ -z "$watch_password" ] &&
+		read -r -t "$SEATS_STARTUP_SECONDS" -u "$out" kind number display pid password; do
+		case $kind in
+		seat)
+			seat_displays+=("$display")
+			seat_servers+=("$pid")
+			seat_passwords+=("$password")
+			;;
+		watch) watch_password=$number ;;
+		esac
+	done
+	exec {out}<&-
+	if [ -z "$watch_password" ] || [ ${#seat_servers[@]} -ne "$count" ]; then
 		echo "The web seats' server did not start on $addr:" >&2
 		cat "$work/bridge.log" >&2
 		exit 1
 	fi
-	# Another program may have bound a port since it was found free: the addresses, and
-	# with them the passwords, go to none but the bridge.
-	for p in "${ports[@]}"; do
-		if ! owns_port "${started[-1]}" "$p"; then
-			echo "Another program took port $p on $addr: choose another with --port." >&2
-			exit 1
-		fi
-	done
+	cat "$work"/seat.*.auth >"$work/xauth"
 	[ ${#tls[@]} -eq 0 ] || scheme=https
 	name=$(public_host "${host:-$addr}")
 	seat_addresses=()
@@ -218,9 +202,9 @@ web_watch_open() {
 # game runs before its players can see it. Fails when a process of the run has ended.
 web_seats_wait_for_players() {
 	local log pid
-	for log in "$work"/xvnc.*.log; do
+	for log in "$work"/seat.*.log; do
 		until grep -q 'Server default pixel format' "$log"; do
-			for pid in "${started[@]}"; do
+			for pid in "${started[@]}" "${seat_servers[@]}"; do
 				kill -0 "$pid" 2>/dev/null || {
 					echo "A server of the run ended before the players came." >&2
 					return 1
