@@ -44,9 +44,10 @@ function parseArguments(argv) {
 	return options;
 }
 
-// The processes of the run's group that are measured, with their CPU ticks so far.
+// The processes of the run's group that are measured, with their CPU ticks so far; the
+// seats' X servers, each in a session of its own, are the bridge's children.
 function processes(group, program) {
-	const list = [];
+	const all = [];
 	for (const entry of fs.readdirSync('/proc')) {
 		if (!/^\d+$/.test(entry))
 			continue;
@@ -59,16 +60,16 @@ function processes(group, program) {
 		}
 		const comm = stat.slice(stat.indexOf('(') + 1, stat.lastIndexOf(')'));
 		const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-		if (Number(fields[2]) !== group)
-			continue;
 		const name = comm === 'Xvnc' ? 'Xvnc'
 			: argv.some((a) => path.basename(a) === 'dravik_bridge.py') ? 'bridge'
 			: argv[0] === program ? 'game' : null;
 		if (name)
-			list.push({ pid: Number(entry), ppid: Number(fields[1]), name,
+			all.push({ pid: Number(entry), ppid: Number(fields[1]), group: Number(fields[2]), name,
 				ticks: Number(fields[11]) + Number(fields[12]) });
 	}
-	return list;
+	const bridges = new Set(all.filter((p) => p.name === 'bridge' && p.group === group).map((p) => p.pid));
+	return all.filter((p) => p.group === group || (p.name === 'Xvnc' && bridges.has(p.ppid)))
+		.map(({ group: _, ...p }) => p);
 }
 
 
