@@ -17,8 +17,8 @@ the bridge tells on its standard output, which only its starter reads, what the 
 needs: a line `seat N DISPLAY PID PASSWORD` for each (the X server's process, whose
 password file is an in-memory one given as /proc/self/fd/F), and `watch PASSWORD` for
 onlookers, whose view-only line its starter adds once the players are in. The seats'
-X servers take the cookie in RUN/seat.N.auth, and end with the bridge. Passwords never pass through here in the clear:
-the VNC servers check them by challenge and answer.
+X servers take the cookie in RUN/seat.N.auth, and end with the bridge. Passwords never
+pass through here in the clear: the VNC servers check them by challenge and answer.
 
 Each connection has a thread, which alone reads and writes its sockets (as TLS wants),
 waiting on both ends of a WebSocket at once; a slow or broken connection holds up none

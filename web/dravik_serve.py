@@ -18,10 +18,8 @@ answer) and a view-only one for onlookers, which its game shares.
 Threads, one per connection, as in the bridge: a seat costs a thread's stack here, and a
 slow or broken connection holds up none but itself.
 """
-import hmac
 import json
 import os
-import secrets
 import select
 import signal
 import socket
@@ -33,6 +31,12 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dravik_bridge as bridge   # noqa: E402
 from dravik_bridge import Refused   # noqa: E402
+# Without loading OpenSSL (7 MiB), which plain HTTP does without: scripts/play's bridge
+# loads this module too, to start its seats.
+try:
+    from _operator import _compare_digest as compare_digest
+except ImportError:
+    from hmac import compare_digest
 
 # Lifetimes, in seconds (the tests shorten some through hidden options).
 LOST_SECONDS = 4            # a page that answers no ping for this long is gone
@@ -174,10 +178,10 @@ class KeyWatch:
 class Seat:
     def __init__(self, number, game, name, peer):
         self.id, self.game, self.name, self.peer = str(number), game, name, peer
-        self.token = secrets.token_hex(16)
+        self.token = os.urandom(16).hex()
         self.password = game.watch
         while self.password == game.watch:   # the onlookers' password opens no seat
-            self.password = secrets.token_urlsafe(6)[:8]
+            self.password = bridge.password()
         self.xvnc = self.display = None
         self.connected = False   # a player's WebSocket is open
         self.came = False        # one has been
@@ -190,9 +194,9 @@ class Game:
         self.seats, self.helpers = [], []   # helpers: the computer's X server and itself
         self.process = None
         self.since = self.last_key = time.time()
-        self.watch = secrets.token_urlsafe(6)[:8]
+        self.watch = bridge.password()
         self.ending = False
-        self.cookie = secrets.token_bytes(16)
+        self.cookie = os.urandom(16)
         self.pressed = False     # a key has been pressed in a page of the game
         self.computer = None     # the display of the computer's X server
 
@@ -624,10 +628,10 @@ class Server:
         token = authorization.partition('Bearer ')[2]
         with self.lock:
             seat = self.seats.get(seat_id)
-            if seat and hmac.compare_digest(seat.token, token):
+            if seat and compare_digest(seat.token, token):
                 return {'state': 'waiting' if not seat.game.process else 'playing'}
             ended = self.ended.get(seat_id)
-            if ended and hmac.compare_digest(ended[0], token):
+            if ended and compare_digest(ended[0], token):
                 return {'state': 'ended', 'reason': ended[1]}
         raise Refused(403, 'This seat is not yours.')
 
@@ -642,7 +646,7 @@ class Server:
                     raise Refused(404, 'No such game under way.')
             else:
                 tokens = [p[6:] for p in bridge.offered_protocols(headers) if p.startswith('token.')]
-                if seat is None or len(tokens) != 1 or not hmac.compare_digest(
+                if seat is None or len(tokens) != 1 or not compare_digest(
                         seat.token.encode(), tokens[0].encode()):
                     raise Refused(403, 'not this seat\'s token')
                 if seat.connected:
