@@ -4,7 +4,7 @@ pages (and the noVNC client they load) and carries each page's WebSocket to its 
 VNC server, a Unix socket, for every seat and onlooker at once, in one process.
 
 usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR [--seat WIDTHxHEIGHT:NAME]...
-                        [--cert FILE [--key FILE] --ciphers LIST] TARGET@HOST:PORT...
+                        [--cert FILE [--key FILE] [--ciphers LIST]] TARGET@HOST:PORT...
 
 Each TARGET@HOST:PORT is a listening port and what its address opens: a seat's number
 (its VNC server at RUN/seat.N.sock) or 'watch', the onlookers' page, whose WebSocket
@@ -39,6 +39,10 @@ try:
 except ImportError:
     from hashlib import sha1
 
+# HTTPS takes TLS 1.2 and 1.3 only, and in 1.2 only suites with forward secrecy (ECDHE),
+# the AEAD ones first: a recorded session stays sealed even if the key is stolen later.
+# TLS 1.3's suites all have forward secrecy.
+TLS_CIPHERS = 'ECDHE+AESGCM:ECDHE+CHACHA20:ECDHE+AES:!aNULL'
 MAX_HEAD = 8192            # bytes of a request line and its headers
 MAX_FRAME = 1 << 16        # a page sends keys, pointer and a few settings: small frames
 HEAD_TIMEOUT = 30          # seconds a request's head may take, and a kept connection wait
@@ -502,12 +506,12 @@ def password():
 
 
 USAGE = ('usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR [--seat WIDTHxHEIGHT:NAME]... '
-         '[--cert FILE [--key FILE] --ciphers LIST] TARGET@HOST:PORT...')
+         '[--cert FILE [--key FILE] [--ciphers LIST]] TARGET@HOST:PORT...')
 
 
 def arguments(argv):
     """The options and listeners of the command line; exits with the usage if it is wrong."""
-    args = {'cert': None, 'key': None, 'ciphers': 'ECDHE+AESGCM:ECDHE+CHACHA20:ECDHE+AES:!aNULL'}
+    args = {'cert': None, 'key': None, 'ciphers': TLS_CIPHERS}
     listeners, seats = [], []
     try:
         while argv:

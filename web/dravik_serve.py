@@ -760,7 +760,7 @@ VALUED = ('--game', '--bot', '--tables', '--pages', '--novnc', '--run', '--liste
 def arguments(argv):
     args = {'bot': None, 'tables': None, 'run': None, 'listen': '127.0.0.1', 'port': '8080',
             'host': None, 'cert': None, 'key': None, 'seats': None, 'trust_proxy': False,
-            'ciphers': 'ECDHE+AESGCM:ECDHE+CHACHA20:ECDHE+AES:!aNULL',
+            'ciphers': bridge.TLS_CIPHERS,
             'idle_seconds': IDLE_SECONDS, 'table_seconds': TABLE_SECONDS,
             'lost_seconds': LOST_SECONDS}
     try:

@@ -14,7 +14,7 @@
 # The caller sources common.sh and xvfb.sh, and before web_serve sets:
 #   work     a private directory (mode 700), removed when the run ends
 #   started  an array that gets the process ids to stop when the run ends
-#   tls      the bridge's options for HTTPS (--cert ... --ciphers ...), or an empty array
+#   tls      the bridge's options for HTTPS (--cert ... --key ...), or an empty array
 # Every seat's X server accepts only clients that present the cookie in $work/xauth:
 # run the game with XAUTHORITY=$work/xauth.
 
@@ -22,10 +22,6 @@ WEB_PACKAGES=(tigervnc-standalone-server tigervnc-tools novnc xauth python3 x11-
 NOVNC_DIR=/usr/share/novnc
 BRIDGE_STARTUP_TENTHS=100   # tenths of a second that the bridge may take to start
 SEATS_STARTUP_SECONDS=30    # and then its seats, each
-# HTTPS takes TLS 1.2 and 1.3 only, and in 1.2 only suites with forward secrecy (ECDHE),
-# the AEAD ones first: a recorded session stays sealed even if the key is stolen later.
-# TLS 1.3's suites all have forward secrecy.
-TLS_CIPHERS='ECDHE+AESGCM:ECDHE+CHACHA20:ECDHE+AES:!aNULL'
 
 # port_open HOST PORT: whether something takes TCP connections there.
 port_open() {
