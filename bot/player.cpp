@@ -25,6 +25,10 @@ const int WINDOW_POLL_MS = 100;    /* while there is no window, or the game is n
 const int PLAY_POLL_MS = 10;
 const int KEY_TIMEOUT_MS = 300;    /* a key not shown by then was refused or lost */
 const int DROP_TIMEOUT_MS = 800;   /* a hard drop not shown by then: look afresh */
+// A window shown again is blank until the game redraws it, and a read may fall in
+// between: a piece missing for no longer than this is looked for again, not forgotten
+// (forgotten, the bot waits for the next piece, which gravity lands only slowly).
+const int PIECE_MISSING_MS = 500;
 const int NEW_GAME_PAUSE_MS = 1000;
 // Before Quit: the other window of a duel may show the end a few ticks later, and a
 // bot playing there must see it before the game goes away.
@@ -61,6 +65,7 @@ struct Bot {
 
 	bool have_piece;       /* `piece` is the falling piece as last seen */
 	Placement piece;
+	long piece_seen_time;  /* when `piece` was last found where it should be */
 	bool have_target;
 	Target target;
 	Grid planned_on;       /* the settled field the target was chosen on */
@@ -92,9 +97,17 @@ void new_piece(Bot &b, const Placement &p, long now)
 {
 	b.piece = p;
 	b.have_piece = true;
+	b.piece_seen_time = now;
 	b.have_target = false;
 	b.key_pending = false;
 	b.next_key_time = now + b.level.think_ms;
+}
+
+// The piece is not where it should be: forgotten once it has been missing for a while.
+void piece_missing(Bot &b, long now)
+{
+	if (now - b.piece_seen_time > PIECE_MISSING_MS)
+		forget_piece(b);
 }
 
 // A hard drop shows as the field it should leave, with or without the next piece.
@@ -116,6 +129,7 @@ void watch_drop(Bot &b, const View &s, long now)
 		Placement seen;
 		if (find_near(s, b.piece, &seen)) {
 			b.piece = seen;
+			b.piece_seen_time = now;
 			b.have_piece = true;
 			b.have_target = false;
 		}
@@ -127,9 +141,10 @@ void watch_key(Bot &b, const View &s, long now)
 {
 	Placement seen;
 	if (!find_near(s, b.after_key, &seen)) {
-		forget_piece(b);   /* landed by gravity, or lost: wait for the next new piece */
+		piece_missing(b, now);   /* landed by gravity, or lost: wait for the next new piece */
 		return;
 	}
+	b.piece_seen_time = now;
 	int kind = seen.kind, looks = distinct_rotations(kind);
 	int rot = canonical_rotation(kind, seen.rotation);
 	bool at_after = rot == b.after_key.rotation && seen.col == b.after_key.col;
@@ -200,10 +215,11 @@ void play(Bot &b, const View &s, long now)
 	} else {
 		Placement seen;
 		if (!find_near(s, b.piece, &seen)) {
-			forget_piece(b);
+			piece_missing(b, now);
 			return;
 		}
 		b.piece = seen;
+		b.piece_seen_time = now;
 	}
 	Grid g = settled_grid(s, &b.piece);
 	if (b.have_target && !same_grid(g, b.planned_on))

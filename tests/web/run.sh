@@ -25,4 +25,5 @@ command -v openssl >/dev/null || missing openssl   # the HTTPS seat's certificat
 export DRAVIK_PROGRAM=$program DRAVIK_BOT=$bot
 export DRAVIK_WEB_PICTURES=$build/tests/web-pictures
 # One file at a time: every file plays games on free ports of this machine.
-exec node --test --test-concurrency=1 "$here"/*.test.js
+# The spec reporter repeats every failure at its end, where a long log is still read.
+exec node --test --test-concurrency=1 --test-reporter=spec "$here"/*.test.js
