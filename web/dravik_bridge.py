@@ -1,7 +1,7 @@
 #!/usr/bin/python3 -S
-"""dravik_bridge.py: the web seats' one server. It serves the players' and the onlookers'
-pages (and the noVNC client they load) and carries each page's WebSocket to its seat's
-VNC server, a Unix socket, for every seat and onlooker at once, in one process.
+"""dravik_bridge.py: HTTP, WebSockets and TLS for the web seats, and scripts/play's
+private server: dravik_serve.py's server holding exactly the seats of one game, which
+the script starts on them.
 
 usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR [--seat WIDTHxHEIGHT:NAME]...
                         [--cert FILE [--key FILE] [--ciphers LIST]] TARGET@HOST:PORT...
@@ -11,20 +11,20 @@ Each TARGET@HOST:PORT is a listening port and what its address opens: a seat's n
 ?token=N reaches seat N through RUN/watch-seats/N once the players let onlookers in. On
 any port, /N/ opens seat N and /watch/ the onlookers' page, so one port is enough.
 Every port is bound before any is served: a port that another program holds ends the
-bridge with a message and status 1. Each --seat is then started, numbered from 1, as
+server with a message and status 1. Each --seat is then started, numbered from 1, as
 dravik_serve.py starts its seats (a WIDTHxHEIGHT screen whose page is titled NAME), and
-the bridge tells on its standard output, which only its starter reads, what the game
+the server tells on its standard output, which only its starter reads, what the game
 needs: a line `seat N DISPLAY PID PASSWORD` for each (the X server's process, whose
 password file is an in-memory one given as /proc/self/fd/F), and `watch PASSWORD` for
 onlookers, whose view-only line its starter adds once the players are in. The seats'
-X servers take the cookie in RUN/seat.N.auth, and end with the bridge. Passwords never
+X servers take the cookie in RUN/seat.N.auth, and end with the server. Passwords never
 pass through here in the clear: the VNC servers check them by challenge and answer.
 
 Each connection has a thread, which alone reads and writes its sockets (as TLS wants),
 waiting on both ends of a WebSocket at once; a slow or broken connection holds up none
 but itself. Threads and blocking sockets, not asyncio, and only the modules it needs
 (ssl only for HTTPS): the interpreter with asyncio loaded keeps 12 MiB of its own, this
-about 5, and each run of the game has a bridge.
+about 5, and each run of the game has a server.
 """
 import binascii
 import os
@@ -245,111 +245,10 @@ class Stream:
         return head
 
 
-class Bridge:
-    def __init__(self, site, context=None, log=sys.stderr):
-        self.site, self.context, self.log = site, context, log
-        self.room = threading.BoundedSemaphore(MAX_CONNECTIONS)
-
-    def note(self, peer, text):
-        print(f'{peer}: {text}', file=self.log, flush=True)
-
-    def accept(self, server, default):
-        """Takes connections on SERVER for ever, each in a thread of its own."""
-        while True:
-            try:
-                sock, address = server.accept()
-            except OSError:   # out of descriptors, say: a moment for connections to end
-                time.sleep(0.1)
-                continue
-            if not self.room.acquire(blocking=False):
-                self.note(address[0], 'too many connections: closed')
-                sock.close()
-                continue
-            try:
-                threading.Thread(target=self.serve, args=(sock, default, address[0]),
-                                 daemon=True).start()
-            except RuntimeError:
-                sock.close()
-                self.room.release()
-
-    def serve(self, sock, default, peer):
-        try:
-            sock.settimeout(HEAD_TIMEOUT)
-            # A key or a frame goes at once, not held back for the last one's acknowledgement.
-            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-            if self.context:
-                sock = self.context.wrap_socket(sock, server_side=True)
-            stream = Stream(sock)
-            while self.request(stream, default, peer):
-                pass
-        except (OSError, EOFError):   # timeouts, resets and TLS failures among them
-            pass
-        finally:
-            sock.close()
-            self.room.release()
-
-    def request(self, stream, default, peer):
-        """Answers one request; whether the connection stays open for another."""
-        try:
-            head = stream.head()
-            if head is None:
-                return False
-            method, path, query, version, headers = parse_head(head)
-            if method not in ('GET', 'HEAD'):
-                raise Refused(405, f'method {method}')
-            target, parts = route(path, default, self.site.targets)
-            if parts == ['websockify']:
-                self.websocket(stream, target, query, headers, peer)
-                return False
-            with open(self.site.file(target, parts), 'rb') as file:
-                body = file.read()
-        except Refused as refusal:
-            return self.refuse(stream.sock, peer, refusal)
-        connection = headers.get('connection', '').lower()
-        keep = connection != 'close' if version == 'HTTP/1.1' else connection == 'keep-alive'
-        kind = TYPES.get(os.path.splitext(parts[-1] or PAGES['seat'][0])[1], 'application/octet-stream')
-        stream.sock.sendall(self.head(200, 'OK', {
-            'Content-Type': kind, 'Content-Length': len(body), 'Cache-Control': 'no-cache',
-            'X-Content-Type-Options': 'nosniff',
-            'Connection': 'keep-alive' if keep else 'close'}) + (body if method == 'GET' else b''))
-        return keep
-
-    @staticmethod
-    def head(status, reason, fields):
-        lines = [f'HTTP/1.1 {status} {reason}'] + [f'{k}: {v}' for k, v in fields.items()]
-        return ('\r\n'.join(lines) + '\r\n\r\n').encode()
-
-    def refuse(self, sock, peer, refusal):
-        """Answers with the refusal's status and a line saying why; the connection ends."""
-        fields = {'Connection': 'close'}
-        if refusal.status == 301:
-            fields['Location'] = str(refusal)
-            text = ''
-        else:
-            text = f'{refusal.status} {REASONS[refusal.status]}: {refusal}\n'
-            self.note(peer, text.strip())
-        body = text.encode()
-        fields.update({'Content-Type': 'text/plain; charset=utf-8', 'Content-Length': len(body)})
-        sock.sendall(self.head(refusal.status, REASONS[refusal.status], fields) + body)
-        return False
-
-    def websocket(self, stream, target, query, headers, peer):
-        fields = upgrade_fields(headers)
-        path = self.site.socket(target, query)
-        vnc = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        try:
-            vnc.connect(path)
-        except OSError as error:
-            vnc.close()
-            raise Refused(502, f'seat {target} does not answer ({error.strerror})') from None
-        with vnc:
-            stream.sock.sendall(self.head(101, REASONS[101], fields))
-            stream.sock.settimeout(None)   # a page may well be quiet for minutes
-            try:
-                carry(stream, vnc)
-            except Closing as closing:
-                self.note(peer, f'WebSocket closed: {closing}')
-                stream.sock.sendall(close_frame(closing.code, str(closing)))
+def response_head(status, fields):
+    """An answer's status line and header FIELDS."""
+    lines = [f'HTTP/1.1 {status} {REASONS[status]}'] + [f'{k}: {v}' for k, v in fields.items()]
+    return ('\r\n'.join(lines) + '\r\n\r\n').encode()
 
 
 def upgrade_fields(headers):
@@ -446,12 +345,13 @@ def tls_context(cert, key, ciphers):
 
 
 def main(args):
-    site = Site(args.pages, args.novnc, args.run, {t for t, _, _ in args.listeners})
-    bridge = Bridge(site, args.cert and tls_context(args.cert, args.key, args.ciphers))
-    servers = []
+    import dravik_serve as serve
+    args.context = args.cert and tls_context(args.cert, args.key, args.ciphers)
+    server = serve.Server(args, targets={t for t, _, _ in args.listeners})
+    listening = []
     for target, host, port in args.listeners:   # every port ours before any is served
         try:
-            servers.append((target, socket.create_server(
+            listening.append((target, socket.create_server(
                 (host, port), family=socket.AF_INET6 if ':' in host else socket.AF_INET,
                 dualstack_ipv6=host == '::')))
         except OSError as error:
@@ -462,10 +362,10 @@ def main(args):
     seats = []
     try:
         if args.seats:
-            start_seats(args, seats)
+            start_seats(server, args.seats, seats)
         threading.stack_size(STACK)
-        for target, server in servers:
-            threading.Thread(target=bridge.accept, args=(server, target), daemon=True).start()
+        for target, sock in listening:
+            threading.Thread(target=server.accept, args=(sock, target), daemon=True).start()
         while True:
             signal.pause()
     finally:
@@ -474,18 +374,14 @@ def main(args):
             stop_seat(seat)
 
 
-def start_seats(args, seats):
-    """Starts the seats of ARGS as dravik_serve.py starts its own, adding each to SEATS
-    before its X server starts, and tells of them on the standard output."""
+def start_seats(server, specs, seats):
+    """Starts a seat for each (width, height, name) of SPECS, as SERVER starts its own,
+    adding each to SEATS before its X server starts, and tells of them on the standard
+    output."""
     import dravik_serve as serve
-    server = serve.Server(args)
     game = serve.Game(1, 'private')
-    game.watch = password()
-    for number, (width, height, name) in enumerate(args.seats, 1):
+    for number, (width, height, name) in enumerate(specs, 1):
         seat = serve.Seat(number, game, name, '')
-        seat.password = game.watch
-        while seat.password == game.watch:   # the onlookers' password opens no seat
-            seat.password = password()
         seats.append(seat)
         server.start_xvnc(seat, height, width=width, desktop=name, watchers=False)
     for seat in seats:

@@ -3,8 +3,9 @@
 the computer or in a duel, and watches the games under way. A click makes a seat: a
 private X server with a VNC face (Xvnc) on a Unix socket of mode 600 in the server's
 private directory, a cookie of its own, and the game started on it with the player's
-name. This process serves the pages and carries each page's WebSocket to its seat, as
-dravik_bridge.py does for scripts/play, whose HTTP, WebSocket and TLS code it uses.
+name. This process serves the pages and carries each page's WebSocket to its seat; its
+server, with dravik_bridge.py's HTTP, WebSocket and TLS code, also serves scripts/play's
+private seats.
 
 usage: dravik_serve.py --game PATH --pages DIR --novnc DIR [--bot PATH] [--tables PATH]
                        [--listen ADDR] [--port P] [--host NAME] [--cert FILE [--key FILE]]
@@ -209,9 +210,16 @@ class Game:
 
 
 class Server:
-    def __init__(self, args, log=sys.stderr):
+    """The service, or with TARGETS scripts/play's private server: its seats started for
+    it, each on a port of its own (a target of bridge.route) or under /N/, onlookers
+    under /watch/, and nothing else served."""
+
+    def __init__(self, args, log=sys.stderr, targets=()):
         self.args, self.log = args, log
-        self.site = bridge.Site(args.pages, args.novnc, args.run, set())
+        self.site = bridge.Site(args.pages, args.novnc, args.run, set(targets))
+        self.private = bool(targets)
+        # A private server's players and onlookers may all come from one address.
+        self.per_address = bridge.MAX_CONNECTIONS if self.private else MAX_CONNECTIONS_PER_ADDRESS
         self.lock = threading.Lock()
         self.games, self.seats, self.ended = {}, {}, {}
         self.counter = 0
@@ -219,8 +227,6 @@ class Server:
         self.room = threading.BoundedSemaphore(bridge.MAX_CONNECTIONS)
         self.stopping = False
         self.starting = 0       # seats whose servers are starting
-
-    head = staticmethod(bridge.Bridge.head)
 
     def note(self, *parts):
         print(': '.join(parts), file=self.log, flush=True)
@@ -480,7 +486,9 @@ class Server:
 
     # HTTP.
 
-    def accept(self, server):
+    def accept(self, server, default=None):
+        """Takes connections on SERVER for ever, each in a thread of its own; DEFAULT is
+        the target of a private server's port."""
         while True:
             try:
                 sock, address = server.accept()
@@ -489,16 +497,17 @@ class Server:
                 continue
             peer = address[0]
             with self.lock:
-                crowded = self.connections.get(peer, 0) >= MAX_CONNECTIONS_PER_ADDRESS
+                crowded = self.connections.get(peer, 0) >= self.per_address
                 if not crowded:
                     self.connections[peer] = self.connections.get(peer, 0) + 1
             if crowded or not self.room.acquire(blocking=False):
                 if not crowded:
                     self.left(peer)
+                self.note(peer, 'too many connections: closed')
                 sock.close()
                 continue
             try:
-                threading.Thread(target=self.serve, args=(sock, peer), daemon=True).start()
+                threading.Thread(target=self.serve, args=(sock, peer, default), daemon=True).start()
             except RuntimeError:
                 sock.close()
                 self.room.release()
@@ -510,14 +519,14 @@ class Server:
             if not self.connections[peer]:
                 del self.connections[peer]
 
-    def serve(self, sock, peer):
+    def serve(self, sock, peer, default):
         try:
             sock.settimeout(bridge.HEAD_TIMEOUT)
             sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             if self.args.context:
                 sock = self.args.context.wrap_socket(sock, server_side=True)
             stream = bridge.Stream(sock)
-            while self.request(stream, peer):
+            while self.request(stream, peer, default):
                 pass
         except (OSError, EOFError):
             pass
@@ -526,7 +535,7 @@ class Server:
             self.room.release()
             self.left(peer)
 
-    def request(self, stream, peer):
+    def request(self, stream, peer, default):
         """Answers one request; whether the connection stays open for another."""
         api = False
         try:
@@ -534,6 +543,9 @@ class Server:
             if head is None:
                 return False
             method, path, query, version, headers = bridge.parse_head(head)
+            if self.private:
+                return self.private_request(stream, method, path, query, version, headers,
+                                            peer, default)
             if self.args.trust_proxy and peer in ('127.0.0.1', '::1'):
                 peer = headers.get('x-forwarded-for', peer).split(',')[-1].strip() or peer
             parts = bridge.unquote(path).split('/')[1:]
@@ -555,28 +567,58 @@ class Server:
                 file = os.path.join(self.args.pages, FILES[parts[0]])
             else:
                 raise Refused(404, 'no such page')
-            with open(file, 'rb') as f:
-                body = f.read()
-            kind = TYPES.get(os.path.splitext(file)[1], 'application/octet-stream')
-            return self.send(stream, method, version, headers, 200, body, kind,
-                             {'Cache-Control': 'no-cache'})
+            return self.send_file(stream, method, version, headers, file)
         except Refused as refusal:
             if api and refusal.status != 301:
                 body = json.dumps({'error': str(refusal)}).encode()
-                stream.sock.sendall(bridge.Bridge.head(refusal.status, bridge.REASONS[refusal.status], dict(
+                stream.sock.sendall(bridge.response_head(refusal.status, dict(
                     SECURITY, **{'Content-Type': 'application/json', 'Content-Length': len(body),
                                  'Cache-Control': 'no-store', 'Connection': 'close'})) + body)
                 return False
-            return bridge.Bridge.refuse(self, stream.sock, peer, refusal)
+            return self.refuse(stream.sock, peer, refusal)
+
+    def private_request(self, stream, method, path, query, version, headers, peer, default):
+        """A request to a private server: a seat's page and WebSocket, or the onlookers'."""
+        if method not in ('GET', 'HEAD'):
+            raise Refused(405, f'method {method}')
+        target, parts = bridge.route(path, default, self.site.targets)
+        if parts != ['websockify']:
+            return self.send_file(stream, method, version, headers, self.site.file(target, parts))
+        fields = bridge.upgrade_fields(headers)
+        vnc = self.connect(self.site.socket(target, query), target)
+        with vnc:
+            self.upgrade(stream, fields)
+            self.carry(stream, vnc, peer)
+        return False
+
+    def send_file(self, stream, method, version, headers, file):
+        with open(file, 'rb') as f:
+            body = f.read()
+        kind = TYPES.get(os.path.splitext(file)[1], 'application/octet-stream')
+        return self.send(stream, method, version, headers, 200, body, kind,
+                         {'Cache-Control': 'no-cache'})
 
     def send(self, stream, method, version, headers, status, body, kind, more):
         connection = headers.get('connection', '').lower()
         keep = connection != 'close' if version == 'HTTP/1.1' else connection == 'keep-alive'
         fields = dict(SECURITY, **more, **{'Content-Type': kind, 'Content-Length': len(body),
                                            'Connection': 'keep-alive' if keep else 'close'})
-        stream.sock.sendall(bridge.Bridge.head(status, bridge.REASONS[status], fields) +
-                            (body if method != 'HEAD' else b''))
+        stream.sock.sendall(bridge.response_head(status, fields) + (body if method != 'HEAD' else b''))
         return keep
+
+    def refuse(self, sock, peer, refusal):
+        """Answers with the refusal's status and a line saying why; the connection ends."""
+        fields = dict(SECURITY, Connection='close')
+        if refusal.status == 301:
+            fields['Location'] = str(refusal)
+            text = ''
+        else:
+            text = f'{refusal.status} {bridge.REASONS[refusal.status]}: {refusal}\n'
+            self.note(peer, text.strip())
+        body = text.encode()
+        fields.update({'Content-Type': 'text/plain; charset=utf-8', 'Content-Length': len(body)})
+        sock.sendall(bridge.response_head(refusal.status, fields) + body)
+        return False
 
     def api(self, method, parts, headers, stream, peer):
         if parts == ['state'] and method == 'GET':
@@ -653,18 +695,15 @@ class Server:
                     raise Refused(409, 'the seat is open in another page')
                 seat.connected = seat.came = True
         game = seat.game
-        vnc = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         try:
-            vnc.connect(self.path(f'seat.{seat.id}.sock'))
-        except OSError as error:
-            vnc.close()
+            vnc = self.connect(self.path(f'seat.{seat.id}.sock'), seat.id)
+        except Refused:
             if not watching:
                 self.end(game, 'its X server did not answer')
-            raise Refused(502, f'seat {seat.id} does not answer ({error.strerror})') from None
+            raise
         reason = 'page closed'
         with vnc:
-            stream.sock.sendall(bridge.Bridge.head(101, bridge.REASONS[101], fields))
-            stream.sock.settimeout(None)
+            self.upgrade(stream, fields)
             heard = None
             if not watching:
                 def pressed():
@@ -676,18 +715,38 @@ class Server:
                 if self.ready(game):
                     self.start_game(game)
             try:
-                bridge.carry(stream, vnc, heard, self.args.lost_seconds)
-            except bridge.Lost:
-                reason = 'page lost'
-            except bridge.Closing as closing:
-                stream.sock.sendall(bridge.close_frame(closing.code, str(closing)))
-            except (OSError, EOFError):
-                reason = 'page lost'
+                reason = self.carry(stream, vnc, peer, heard, self.args.lost_seconds)
             finally:
                 if not watching:
                     seat.connected = False
                     self.end(game, reason)
 
+    @staticmethod
+    def connect(path, seat):
+        """A connection to SEAT's VNC server at PATH, or Refused(502)."""
+        vnc = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            vnc.connect(path)
+        except OSError as error:
+            vnc.close()
+            raise Refused(502, f'seat {seat} does not answer ({error.strerror})') from None
+        return vnc
+
+    @staticmethod
+    def upgrade(stream, fields):
+        stream.sock.sendall(bridge.response_head(101, fields))
+        stream.sock.settimeout(None)   # a page may well be quiet for minutes
+
+    def carry(self, stream, vnc, peer, heard=None, lost_after=None):
+        """Carries the page's WebSocket to its seat's VNC until either ends; why it ended."""
+        try:
+            bridge.carry(stream, vnc, heard, lost_after)
+        except bridge.Closing as closing:
+            self.note(peer, f'WebSocket closed: {closing}')
+            stream.sock.sendall(bridge.close_frame(closing.code, str(closing)))
+        except (bridge.Lost, OSError, EOFError):
+            return 'page lost'
+        return 'page closed'
 
 
 def stop(process):

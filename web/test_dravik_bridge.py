@@ -9,6 +9,7 @@ import threading
 import unittest
 
 import dravik_bridge as bridge
+import dravik_serve as serve
 
 
 class Requests(unittest.TestCase):
@@ -74,7 +75,8 @@ class Sockets(unittest.TestCase):
             self.addCleanup(cleanup)
         self.log = io.StringIO()
         threading.Thread(target=self.echo, args=(seat,), daemon=True).start()
-        threading.Thread(target=bridge.Bridge(bridge.Site(run, run, run, {'1'}), log=self.log).accept,
+        args = type('Arguments', (), {'pages': run, 'novnc': run, 'run': run, 'context': None})
+        threading.Thread(target=serve.Server(args, self.log, targets={'1'}).accept,
                          args=(server, '1'), daemon=True).start()
 
     @staticmethod
