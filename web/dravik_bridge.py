@@ -4,6 +4,7 @@ private server: dravik_serve.py's server holding exactly the seats of one game, 
 the script starts on them.
 
 usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR [--seat WIDTHxHEIGHT:NAME]...
+                        [--computer LEVEL --bot PATH]
                         [--cert FILE [--key FILE] [--ciphers LIST]] TARGET@HOST:PORT...
 
 Each TARGET@HOST:PORT is a listening port and what its address opens: a seat's number
@@ -16,8 +17,11 @@ dravik_serve.py starts its seats (a WIDTHxHEIGHT screen whose page is titled NAM
 the server tells on its standard output, which only its starter reads, what the game
 needs: a line `seat N DISPLAY PID PASSWORD` for each (the X server's process, whose
 password file is an in-memory one given as /proc/self/fd/F), and `watch PASSWORD` for
-onlookers, whose view-only line its starter adds once the players are in. The seats'
-X servers take the cookie in RUN/seat.N.auth, and end with the server. Passwords never
+onlookers, whose view-only line its starter adds once the players are in. With
+--computer, the computer opponent PATH plays at LEVEL on an X server of its own, as
+the service's does, told as `computer DISPLAY`. The seats'
+X servers take the cookie in RUN/seat.N.auth (the computer's RUN/computer.1.auth), and
+end with the server. Passwords never
 pass through here in the clear: the VNC servers check them by challenge and answer.
 
 Each connection has a thread, which alone reads and writes its sockets (as TLS wants),
@@ -359,10 +363,10 @@ def main(args):
     # Ctrl-C is the script's: it ends the game first, then the bridge.
     for number in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(number, lambda *_: sys.exit(0))
-    seats = []
+    game = serve.Game(1, 'private', args.computer)
     try:
         if args.seats:
-            start_seats(server, args.seats, seats)
+            start_seats(server, game, args.seats)
         threading.stack_size(STACK)
         for target, sock in listening:
             threading.Thread(target=server.accept, args=(sock, target), daemon=True).start()
@@ -370,29 +374,27 @@ def main(args):
             signal.pause()
     finally:
         signal.signal(signal.SIGTERM, signal.SIG_IGN)   # the seats end whatever comes
-        for seat in seats:
-            stop_seat(seat)
+        for process in [s.xvnc for s in game.seats] + game.helpers[::-1]:
+            serve.stop(process)
 
 
-def start_seats(server, specs, seats):
-    """Starts a seat for each (width, height, name) of SPECS, as SERVER starts its own,
-    adding each to SEATS before its X server starts, and tells of them on the standard
-    output."""
+def start_seats(server, game, specs):
+    """Starts GAME's seats, one for each (width, height, name) of SPECS, and its computer
+    opponent if it has a level, as SERVER starts its own, each part of GAME before its
+    process starts; tells of them on the standard output."""
     import dravik_serve as serve
-    game = serve.Game(1, 'private')
     for number, (width, height, name) in enumerate(specs, 1):
         seat = serve.Seat(number, game, name, '')
-        seats.append(seat)
+        game.seats.append(seat)
         server.start_xvnc(seat, height, width=width, desktop=name, watchers=False)
-    for seat in seats:
+    if game.level:
+        server.start_computer(game)
+    for seat in game.seats:
         print(f'seat {seat.id} :{seat.display} {seat.xvnc.pid} {seat.password}')
+    if game.level:
+        print(f'computer :{game.computer}')
     print(f'watch {game.watch}', flush=True)
     sys.stdout.close()
-
-
-def stop_seat(seat):
-    import dravik_serve as serve
-    serve.stop(seat.xvnc)
 
 
 def password():
@@ -402,12 +404,12 @@ def password():
 
 
 USAGE = ('usage: dravik_bridge.py --pages DIR --novnc DIR --run DIR [--seat WIDTHxHEIGHT:NAME]... '
-         '[--cert FILE [--key FILE] [--ciphers LIST]] TARGET@HOST:PORT...')
+         '[--computer LEVEL --bot PATH] [--cert FILE [--key FILE] [--ciphers LIST]] TARGET@HOST:PORT...')
 
 
 def arguments(argv):
     """The options and listeners of the command line; exits with the usage if it is wrong."""
-    args = {'cert': None, 'key': None, 'ciphers': TLS_CIPHERS}
+    args = {'cert': None, 'key': None, 'ciphers': TLS_CIPHERS, 'computer': None, 'bot': None}
     listeners, seats = [], []
     try:
         while argv:
@@ -418,7 +420,13 @@ def arguments(argv):
                     raise ValueError(f'not WIDTHxHEIGHT:NAME: {argv[1]}')
                 seats.append((int(width), int(height), name))
                 argv = argv[2:]
-            elif argv[0] in ('--pages', '--novnc', '--run', '--cert', '--key', '--ciphers') and len(argv) > 1:
+            elif argv[0] == '--computer' and len(argv) > 1:
+                from dravik_serve import LEVELS
+                if not argv[1].isdigit() or int(argv[1]) not in LEVELS:
+                    raise ValueError(f"the computer's level is {LEVELS[0]} to {LEVELS[-1]}, not {argv[1]}")
+                args['computer'], argv = int(argv[1]), argv[2:]
+            elif argv[0] in ('--pages', '--novnc', '--run', '--cert', '--key', '--ciphers',
+                             '--bot') and len(argv) > 1:
                 args[argv[0][2:]] = argv[1]
                 argv = argv[2:]
             else:
@@ -426,6 +434,8 @@ def arguments(argv):
                 argv = argv[1:]
         if not listeners or not all(args.get(k) for k in ('pages', 'novnc', 'run')):
             raise ValueError('missing arguments')
+        if bool(args['computer']) != bool(args['bot']):
+            raise ValueError('--computer and --bot go together')
     except ValueError as error:
         sys.exit(f'dravik_bridge.py: {error}\n{USAGE}')
     return type('Arguments', (), dict(args, listeners=listeners, seats=seats))

@@ -99,6 +99,12 @@ web_seats_prepare() {
 	seat_specs=()
 }
 
+# web_seat_computer LEVEL BOT: the computer opponent BOT, playing at LEVEL on an X server
+# that the bridge starts with the seats.
+web_seat_computer() {
+	seat_specs+=(--computer "$1" --bot "$2")
+}
+
 # web_seat_add NAME WIDTH HEIGHT: a seat whose screen is WIDTH x HEIGHT, named NAME in its
 # page, its VNC server on $work/seat.N.sock, N counting the seats from 1.
 web_seat_add() {
@@ -109,11 +115,15 @@ web_seat_add() {
 # from PORT on, and with WATCH 1 the onlookers on the next; once it holds them all and
 # the seats have started, sets (naming the machine $host, when set) $seat_displays,
 # $seat_servers (their X servers' processes), $seat_passwords, $seat_addresses (one per
-# seat), $watch_password and $watch_address, and files the seats' cookie in $work/xauth.
+# seat), $computer_display (with the computer), $watch_password and $watch_address, and
+# files the cookie of the seats (and of the computer's server) in $work/xauth.
 # Fails saying so if a port is taken or the bridge does not start.
 web_serve() {
 	local addr=$1 port=$2 probe listen i p bridge name ports=() listeners=() scheme=http
-	local count=$((${#seat_specs[@]} / 2)) out kind number display pid password
+	local count=0 out kind number display pid password
+	for p in "${seat_specs[@]}"; do
+		[ "$p" != --seat ] || count=$((count + 1))
+	done
 	probe=$(local_host "$addr")
 	listen=$addr
 	case $listen in *:*) listen="[$listen]" ;; esac
@@ -149,7 +159,7 @@ web_serve() {
 		done
 	fi
 	# Then it starts the seats and tells of them.
-	seat_displays=() seat_servers=() seat_passwords=() watch_password=
+	seat_displays=() seat_servers=() seat_passwords=() watch_password= computer_display=
 	while [ -z "$watch_password" ] &&
 		read -r -t "$SEATS_STARTUP_SECONDS" -u "$out" kind number display pid password; do
 		case $kind in
@@ -158,6 +168,7 @@ web_serve() {
 			seat_servers+=("$pid")
 			seat_passwords+=("$password")
 			;;
+		computer) computer_display=$number ;;
 		watch) watch_password=$number ;;
 		esac
 	done
@@ -168,6 +179,7 @@ web_serve() {
 		exit 1
 	fi
 	cat "$work"/seat.*.auth >"$work/xauth"
+	[ -z "$computer_display" ] || cat "$work"/computer.*.auth >>"$work/xauth"
 	[ ${#tls[@]} -eq 0 ] || scheme=https
 	name=$(public_host "${host:-$addr}")
 	seat_addresses=()
