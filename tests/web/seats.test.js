@@ -367,6 +367,9 @@ describe('a seat in a large window and on a phone', () => {
 	it('GameScalesInSharpWholePixelsThatClicksHit', async () => {
 		const seat = await Seat.open(desktop.context, address);
 		assert.equal(await seat.page.locator('.pad').first().isVisible(), false, 'no pad without touch');
+		// The page plays once it has logged in, before the game has a window that takes
+		// the click: its first piece shows that it has.
+		await waitFor('a piece in the field', async () => pieceColumns(await seat.picture(), FIELD_ROWS));
 		for (const [size, k, shown] of [[800, 2, false], [1200, 3, true]]) {   // Pause, Continue
 			await seat.page.setViewportSize({ width: size, height: size });
 			await waitFor(`the game ${k} times its size`, async () => (await seat.picture()).width === k * K.WINDOW_WIDTH);
