@@ -391,18 +391,25 @@ describe('a seat in a large window and on a phone', () => {
 			await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
 		};
 		const presses = [   // each seen within 3 s, in which gravity moves a piece two rows at most
+			// The next piece, at the top: the presses after it find it in the rows looked at
+			// however long the game has run and however slow the machine is.
+			['drop', 1, 0, (p, was) => p.top < was.top],
 			['left', 1, 0, (p, was) => p.left === was.left - 1],
 			['right', 1, 0, (p, was) => p.left === was.left + 1],
 			['turn', 1, 0, (p, was) => p.shape !== was.shape || p.shape === '0,0 1,0 0,1 1,1'],
 			['back', 1, 0, (p, was, start) => p.shape === start.shape],
 			['down', 4, 0, (p, was) => p.top >= was.top + 4],
-			['drop', 1, 0, (p, was) => p.top < was.top],   // the next piece
 			['left', 1, 800, (p) => p.left === 0],   // held: from the spawn column to the wall
 		];
-		const start = await waitFor('a piece', async () => fallingPiece(await seat.picture()));
+		// A piece below the top row, for the drop to bring a higher one: once the piece shown
+		// has fallen below the rows looked at, the next comes only when it lands.
+		const fallen = await waitFor('a piece below the top row', async () => {
+			const p = fallingPiece(await seat.picture());
+			return p && p.top > 0 && p;
+		}, 60000);
 		if (PICTURES)
 			await seat.page.screenshot({ path: path.join(PICTURES, 'browser-phone.png') });
-		let was = start;
+		let [was, start] = [fallen, null];   // START: the piece the drop brought
 		for (const [key, times, ms, moved] of presses) {
 			for (let i = 0; i < times; i++)
 				await touch(key, ms);
@@ -410,6 +417,7 @@ describe('a seat in a large window and on a phone', () => {
 				const p = fallingPiece(await seat.picture());
 				return p && moved(p, was, start) && p;
 			}, 3000);
+			start ??= was;
 		}
 		const [box, [x, y]] = [await seat.page.locator('#game').boundingBox(), buttonMiddle(K.GAME_BUTTON_Y)];
 		await seat.page.touchscreen.tap(box.x + x, box.y + y);   // the game at its own size
