@@ -273,7 +273,8 @@ describe('onlookers of a duel', () => {
 		assert.equal(await (await Seat.open(browser.context, wrong)).state(), 'refused');
 		assert.deepEqual(await onlooker[0].page.locator('h2').allTextContents(),
 			['dravik: anna', 'dravik: bert']);
-		assert.ok(await own(onlooker[1]), "bert's piece for onlookers");
+		// The onlookers are let in just before the game starts: its window follows.
+		await waitFor("bert's piece for onlookers", () => own(onlooker[1]));
 		await toLeftWall(seats[0]);
 		await waitFor("anna's piece at the wall for onlookers", async () =>
 			(await own(onlooker[0]))?.left === 0);
