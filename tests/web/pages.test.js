@@ -2,7 +2,7 @@
 'use strict';
 const assert = require('node:assert/strict');
 const { it, after } = require('node:test');
-const { K, waitFor, freePortPair, Play, launchBrowser, Seat } = require('./rig.js');
+const { K, waitFor, freePortPair, Play, launchBrowser, Seat, pieceColumns } = require('./rig.js');
 
 const button = (top) => [Math.floor((K.HIT_LEFT + K.HIT_RIGHT) / 2), top + K.BUTTON_HEIGHT / 2];
 const said = (seat) => seat.page.locator('#status').innerText();
@@ -53,8 +53,15 @@ it('LaptopScreenGetsAFractionalScaleWithOneColourPerGamePixel', async () => {
 	await inGame(seat);
 	const [room, scale] = [await seat.page.locator('#room').boundingBox(), (await seat.picture()).height / K.SINGLE_HEIGHT];
 	assert.ok(scale > 1.5 && scale * K.SINGLE_HEIGHT >= room.height - 2, `${scale} times in ${room.height} pixels`);
+	// The field's columns that show a piece, the picture sampled at the middle of each game pixel.
+	const field = async () => {
+		const p = await seat.picture();
+		return pieceColumns({ rgb: (x, y) => p.rgb(Math.floor((x + 0.5) * scale), Math.floor((y + 0.5) * scale)) },
+			K.START_FLOOR_ROW + 1);
+	};
+	await waitFor('a piece in the field', field);   // the game runs, and takes the click
 	await seat.click(...button(K.GAME_BUTTON_Y), { scale });   // paused, the window stays still
-	await sleep(500);
+	await waitFor('the field hidden by the pause', async () => (await field()) === null);
 	const picture = await seat.picture();
 	await seat.page.locator('#fit').click();
 	const own = await seat.picture();
