@@ -230,11 +230,22 @@ fragment_value() {
 }
 
 # web_seat_listen_for_key DISPLAY: from now on notes in $work the first key pressed (or
-# button) on the seat of DISPLAY, while no window is there to take it.
+# button) on the seat of DISPLAY, while no window is there to take it. Returns once the
+# listener has the screen's keys, so that no key pressed as soon as the seat's address is
+# out goes unheard; fails if the listener ends first.
 web_seat_listen_for_key() {
 	xev -display "$1" -root -event keyboard -event button >"$work/first-key" 2>&1 &
 	started+=($!)
 	key_listener=$!
+	# The events that some client takes from the root window: none but the listener does.
+	until xwininfo -display "$1" -root -events 2>/dev/null | grep -qx '[[:space:]]*KeyPress'; do
+		kill -0 "$key_listener" 2>/dev/null || {
+			echo "The first key's listener ended:" >&2
+			cat "$work/first-key" >&2
+			return 1
+		}
+		sleep 0.05
+	done
 }
 
 # web_seat_wait_for_key: returns once that key has been pressed and nothing listens any

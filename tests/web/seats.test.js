@@ -326,7 +326,7 @@ describe('against the computer from a browser', { skip: !BOT && 'the computer op
 	before(async () => {
 		const port = await freePort();
 		play = new Play(['--web', '--computer', '1', '--port', String(port), '-p1', 'anna'],
-			PROGRAM, { DRAVIK_BOT: BOT });
+			PROGRAM, { DRAVIK_BOT: BOT, PATH: `${__dirname}/slow-listener:${process.env.PATH}` });
 		browser = await launchBrowser();
 	});
 	after(async () => {
