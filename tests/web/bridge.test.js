@@ -8,7 +8,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { describe, it, before, after } = require('node:test');
 const net = require('node:net');
-const { waitFor, freePort, freePortPair, Play, launchBrowser, Seat, shiftToWall } = require('./rig.js');
+const { waitFor, freePort, freePortPair, freePorts, Play, launchBrowser, Seat, shiftToWall } = require('./rig.js');
 
 const PROGRAM = process.env.DRAVIK_PROGRAM;
 
@@ -62,7 +62,7 @@ const answer = (port, raw) => new Promise((resolve, reject) => {
 describe('one bridge for every seat', () => {
 	let play, browser, port, seats;
 	before(async () => {
-		port = await freePortPair();
+		port = await freePorts(3);
 		play = new Play(['--web', '--duel', '--watch', '--port', String(port), '-p1', 'anna',
 			'-p2', 'bert'], PROGRAM);
 		browser = await launchBrowser({ viewport: { width: 800, height: 1000 } });

@@ -65,25 +65,41 @@ function portTaken(port, host = '127.0.0.1') {
 	});
 }
 
-function freePort() {
-	return new Promise((resolve, reject) => {
+// The first port of the kernel's ephemeral range, from which outgoing connections take
+// their ports: one of them could take a free port of that range before the program under
+// test binds it.
+const EPHEMERAL = (() => {
+	try {
+		return Number(fs.readFileSync('/proc/sys/net/ipv4/ip_local_port_range', 'utf8').split(/\s+/)[0]);
+	} catch {
+		return 32768;
+	}
+})();
+
+function bindable(port) {
+	return new Promise((resolve) => {
 		const server = net.createServer();
-		server.on('error', reject);
-		server.listen(0, '127.0.0.1', () => {
-			const { port } = server.address();
-			server.close(() => resolve(port));
-		});
+		server.on('error', () => resolve(false));
+		server.listen(port, '127.0.0.1', () => server.close(() => resolve(true)));
 	});
 }
 
-// A port whose successor is free too, for a duel's two seats.
-async function freePortPair() {
+// The first of COUNT consecutive free ports below the ephemeral range, at random there
+// (anywhere above 10000 when the range leaves no room).
+async function freePorts(count = 1) {
+	const end = EPHEMERAL > 11000 ? EPHEMERAL : 65536;
 	for (;;) {
-		const port = await freePort();
-		if (port < 65534 && !(await portTaken(port + 1)))
+		const port = 10000 + Math.floor(Math.random() * (end - count - 10000));
+		let free = true;
+		for (let i = 0; i < count && free; i++)
+			free = await bindable(port + i);
+		if (free)
 			return port;
 	}
 }
+
+const freePort = () => freePorts(1);
+const freePortPair = () => freePorts(2);   // for a duel's two seats
 
 // scripts/play with the arguments, without $DISPLAY, running the tests' game. Its own
 // process group, so that the test can tell when everything it started is gone.
@@ -230,6 +246,6 @@ async function shiftToWall(seat, key, side, edge) {
 }
 
 module.exports = {
-	ROOT, K, grey, near, waitFor, portTaken, freePort, freePortPair, Play, launchBrowser,
+	ROOT, K, grey, near, waitFor, portTaken, freePort, freePortPair, freePorts, Play, launchBrowser,
 	Seat, pieceColumns, shiftToWall,
 };

@@ -11,7 +11,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { describe, it, before, after } = require('node:test');
 const {
-	ROOT, K, grey, near, waitFor, portTaken, freePort, freePortPair, Play, launchBrowser, Seat,
+	ROOT, K, grey, near, waitFor, portTaken, freePort, freePortPair, freePorts, Play, launchBrowser, Seat,
 	pieceColumns, shiftToWall,
 } = require('./rig.js');
 
@@ -243,7 +243,7 @@ describe('onlookers of a duel', () => {
 	const toLeftWall = (seat) => waitFor('the piece at the left wall', async () =>
 		(await own(seat))?.left === 0 || void await seat.page.keyboard.press('ArrowLeft'));
 	before(async () => {
-		play = new Play(['--web', '--duel', '--watch', '--port', String(await freePortPair()),
+		play = new Play(['--web', '--duel', '--watch', '--port', String(await freePorts(3)),
 			'-p1', 'anna', '-p2', 'bert'], PROGRAM);
 		addresses = await play.addresses(3);
 		password = addresses[2].match(/password=(\w+)/)[1];
