@@ -234,18 +234,24 @@ function pieceColumns(picture, rows = 8) {
 	return left === Infinity ? null : { left, right };
 }
 
-// Presses KEY in the seat until the piece reaches column EDGE on that side.
+// Presses KEY in the seat until the piece reaches column EDGE on that side: as often as
+// the piece is columns away from it between two looks, which are slow on a busy machine.
 async function shiftToWall(seat, key, side, edge) {
 	return waitFor(`the piece to reach column ${edge} with ${key}`, async () => {
 		const columns = pieceColumns(await seat.picture());
 		if (columns && columns[side] === edge)
 			return columns;
-		await seat.page.keyboard.press(key);
+		await pressTimes(seat, key, columns ? Math.abs(columns[side] - edge) : 1);
 		return null;
 	});
 }
 
+async function pressTimes(seat, key, times) {
+	for (let i = 0; i < times; i++)
+		await seat.page.keyboard.press(key);
+}
+
 module.exports = {
 	ROOT, K, grey, near, waitFor, portTaken, freePort, freePortPair, freePorts, Play, launchBrowser,
-	Seat, pieceColumns, shiftToWall,
+	Seat, pieceColumns, shiftToWall, pressTimes,
 };

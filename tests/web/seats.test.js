@@ -12,7 +12,7 @@ const path = require('node:path');
 const { describe, it, before, after } = require('node:test');
 const {
 	ROOT, K, grey, near, waitFor, portTaken, freePort, freePortPair, freePorts, Play, launchBrowser, Seat,
-	pieceColumns, shiftToWall,
+	pieceColumns, shiftToWall, pressTimes,
 } = require('./rig.js');
 
 const PROGRAM = process.env.DRAVIK_PROGRAM;
@@ -240,8 +240,10 @@ describe('onlookers of a duel', () => {
 	let play, browser, addresses, seats, onlooker, password;
 	const own = async (seat) => pieceColumns(await seat.picture(), FIELD_ROWS);
 	// The piece may have fallen far: it is looked for in the whole field.
-	const toLeftWall = (seat) => waitFor('the piece at the left wall', async () =>
-		(await own(seat))?.left === 0 || void await seat.page.keyboard.press('ArrowLeft'));
+	const toLeftWall = (seat) => waitFor('the piece at the left wall', async () => {
+		const columns = await own(seat);
+		return columns?.left === 0 || void await pressTimes(seat, 'ArrowLeft', columns?.left ?? 1);
+	});
 	before(async () => {
 		play = new Play(['--web', '--duel', '--watch', '--port', String(await freePorts(3)),
 			'-p1', 'anna', '-p2', 'bert'], PROGRAM);
