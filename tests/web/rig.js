@@ -236,9 +236,10 @@ function pieceColumns(picture, rows = 8) {
 
 // Presses KEY in the seat until the piece reaches column EDGE on that side: as often as
 // the piece is columns away from it between two looks, which are slow on a busy machine.
+// The piece is looked for in the whole field: by then it may have fallen far.
 async function shiftToWall(seat, key, side, edge) {
 	return waitFor(`the piece to reach column ${edge} with ${key}`, async () => {
-		const columns = pieceColumns(await seat.picture());
+		const columns = pieceColumns(await seat.picture(), K.START_FLOOR_ROW + 1);
 		if (columns && columns[side] === edge)
 			return columns;
 		await pressTimes(seat, key, columns ? Math.abs(columns[side] - edge) : 1);
