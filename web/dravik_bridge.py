@@ -376,6 +376,7 @@ def main(args):
         signal.signal(signal.SIGTERM, signal.SIG_IGN)   # the seats end whatever comes
         for process in [s.xvnc for s in game.seats] + game.helpers[::-1]:
             serve.stop(process)
+        server.wait_carried()
 
 
 def start_seats(server, game, specs):

@@ -46,6 +46,7 @@ TABLE_SECONDS = 10 * 60     # a duel table waits this long for its second player
 IDLE_SECONDS = 5 * 60       # a game with no key from its pages for this long ends
 STOP_SECONDS = 3            # for a process to end on SIGTERM before it is killed
 X_START_SECONDS = 10        # for an X server to start
+CLOSE_SECONDS = 1           # for pages' WebSockets to close once their seats have ended
 TABLES_SECONDS = 5          # for the hiscore reader to answer
 ENDED_KEPT_SECONDS = 10 * 60   # a page may ask why its seat ended for this long
 MAX_ENDED_KEPT = 4096       # and of so many seats at most
@@ -227,6 +228,7 @@ class Server:
         self.room = threading.BoundedSemaphore(bridge.MAX_CONNECTIONS)
         self.stopping = False
         self.starting = 0       # seats whose servers are starting
+        self.carrying = 0       # pages' WebSockets open to their seats
 
     def note(self, *parts):
         print(': '.join(parts), file=self.log, flush=True)
@@ -483,6 +485,7 @@ class Server:
         deadline = time.monotonic() + X_START_SECONDS
         while self.starting and time.monotonic() < deadline:   # they end themselves
             time.sleep(0.05)
+        self.wait_carried()
 
     # HTTP.
 
@@ -739,6 +742,8 @@ class Server:
 
     def carry(self, stream, vnc, peer, heard=None, lost_after=None):
         """Carries the page's WebSocket to its seat's VNC until either ends; why it ended."""
+        with self.lock:
+            self.carrying += 1
         try:
             bridge.carry(stream, vnc, heard, lost_after)
         except bridge.Closing as closing:
@@ -746,7 +751,17 @@ class Server:
             stream.sock.sendall(bridge.close_frame(closing.code, str(closing)))
         except (bridge.Lost, OSError, EOFError):
             return 'page lost'
+        finally:
+            with self.lock:
+                self.carrying -= 1
         return 'page closed'
+
+    def wait_carried(self):
+        """Waits a moment for the WebSockets of ended seats to close, so that their pages
+        hear that the game ended, not that the connection was lost."""
+        deadline = time.monotonic() + CLOSE_SECONDS
+        while self.carrying and time.monotonic() < deadline:
+            time.sleep(0.02)
 
 
 def stop(process):
