@@ -25,5 +25,7 @@ command -v openssl >/dev/null || missing openssl   # the HTTPS seat's certificat
 export DRAVIK_PROGRAM=$program DRAVIK_BOT=$bot
 export DRAVIK_WEB_PICTURES=$build/tests/web-pictures
 # One file at a time: every file plays games on free ports of this machine.
-# The spec reporter repeats every failure at its end, where a long log is still read.
-exec node --test --test-concurrency=1 --test-reporter=spec "$here"/*.test.js
+# A dot a test, then every failure whole, where a long log is still read; the whole
+# account goes to BUILD_DIR/tests/web.tap.
+exec node --test --test-concurrency=1 --test-reporter=dot --test-reporter-destination=stdout \
+	--test-reporter=tap --test-reporter-destination="$build/tests/web.tap" "$here"/*.test.js
