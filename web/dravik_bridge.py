@@ -19,10 +19,10 @@ needs: a line `seat N DISPLAY PID PASSWORD` for each (the X server's process, wh
 password file is an in-memory one given as /proc/self/fd/F), and `watch PASSWORD` for
 onlookers, whose view-only line its starter adds once the players are in. With
 --computer, the computer opponent PATH plays at LEVEL on an X server of its own, as
-the service's does, told as `computer DISPLAY`. The seats'
-X servers take the cookie in RUN/seat.N.auth (the computer's RUN/computer.1.auth), and
-end with the server. Passwords never
-pass through here in the clear: the VNC servers check them by challenge and answer.
+the service's does, told as `computer DISPLAY`. The seats' X servers take the cookie
+in RUN/seat.N.auth (the computer's, RUN/computer.1.auth), and end with the server.
+Passwords never pass through here in the clear: the VNC servers check them by
+challenge and answer.
 
 Each connection has a thread, which alone reads and writes its sockets (as TLS wants),
 waiting on both ends of a WebSocket at once; a slow or broken connection holds up none
