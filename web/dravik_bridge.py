@@ -366,7 +366,8 @@ def main(args):
     game = serve.Game(1, 'private', args.computer)
     try:
         if args.seats:
-            start_seats(server, game, args.seats)
+            server.start_private(game, args.seats)
+            tell(game)
         threading.stack_size(STACK)
         for target, sock in listening:
             threading.Thread(target=server.accept, args=(sock, target), daemon=True).start()
@@ -374,22 +375,13 @@ def main(args):
             signal.pause()
     finally:
         signal.signal(signal.SIGTERM, signal.SIG_IGN)   # the seats end whatever comes
-        for process in [s.xvnc for s in game.seats] + game.helpers[::-1]:
-            serve.stop(process)
+        for seat in game.seats:
+            server.discard(seat, game)
         server.wait_carried()
 
 
-def start_seats(server, game, specs):
-    """Starts GAME's seats, one for each (width, height, name) of SPECS, and its computer
-    opponent if it has a level, as SERVER starts its own, each part of GAME before its
-    process starts; tells of them on the standard output."""
-    import dravik_serve as serve
-    for number, (width, height, name) in enumerate(specs, 1):
-        seat = serve.Seat(number, game, name, '')
-        game.seats.append(seat)
-        server.start_xvnc(seat, height, width=width, desktop=name, watchers=False)
-    if game.level:
-        server.start_computer(game)
+def tell(game):
+    """Tells the starter, on the standard output, what GAME's process needs."""
     for seat in game.seats:
         print(f'seat {seat.id} :{seat.display} {seat.xvnc.pid} {seat.password}')
     if game.level:

@@ -371,6 +371,17 @@ class Server:
         finally:
             os.close(memory)
 
+    def start_private(self, game, specs):
+        """Starts a private server's GAME: a seat for each (width, height, name) of SPECS,
+        its page titled NAME, and the computer opponent if GAME has a level; each part is
+        GAME's before its process starts, so that discarding GAME's seats ends them all."""
+        for number, (width, height, name) in enumerate(specs, 1):
+            seat = Seat(number, game, name, '')
+            game.seats.append(seat)
+            self.start_xvnc(seat, height, width=width, desktop=name, watchers=False)
+        if game.level:
+            self.start_computer(game)
+
     def start_computer(self, game):
         process, number = self.start_x(
             ['Xvfb', '-screen', '0', f'{SCREEN_WIDTH}x{DUEL_HEIGHT}x24', '-nolisten', 'tcp'],
